@@ -1,0 +1,213 @@
+// The terminal calls on POSIX systems (Linux, macOS): escape codes to clear the window and
+// a cbreak-mode read of the controlling terminal for the single key press.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "console/terminal.h"
+
+namespace terminal {
+namespace {
+
+std::string keyboardDevice = "/dev/tty";
+
+// Escape codes only for a real terminal that understands them; a pipe, a file or a dumb
+// terminal gets a form feed, so a transcript keeps its screen boundaries.
+bool wantsEscapeCodes() {
+    const char* term = std::getenv("TERM");
+    return isatty(STDOUT_FILENO) == 1 && term != nullptr && *term != '\0' &&
+           std::strcmp(term, "dumb") != 0;
+}
+
+// State shared with the signal handlers. Set before the handlers are installed and left
+// alone until they are removed, so the handlers only ever read settled values.
+int waitFd = -1;
+termios savedMode{};   // the terminal's settings before the wait
+termios cbreakMode{};  // the settings during the wait
+
+constexpr std::array<int, 3> kFatalSignals = {SIGINT, SIGTERM, SIGHUP};
+
+// Signal handlers use only async-signal-safe calls: tcsetattr, signal, sigprocmask, raise.
+extern "C" void onFatalSignal(int signal) {
+    // Put the terminal back, then die of the signal as if it had never been caught.
+    tcsetattr(waitFd, TCSANOW, &savedMode);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);  // delivered as soon as this handler returns
+}
+
+void installStopHandler();
+
+extern "C" void onStopSignal(int /*signal*/) {
+    const int savedErrno = errno;
+    // Hand the shell a terminal with echo and line input on, then really stop.
+    tcsetattr(waitFd, TCSANOW, &savedMode);
+    std::signal(SIGTSTP, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    std::raise(SIGTSTP);
+    // Here after SIGCONT: the wait goes on, so take the keyboard back.
+    installStopHandler();
+    tcsetattr(waitFd, TCSANOW, &cbreakMode);
+    errno = savedErrno;
+}
+
+void installHandler(int signal, void (*handler)(int), struct sigaction* previous) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signal, &action, previous);
+}
+
+void installStopHandler() { installHandler(SIGTSTP, onStopSignal, nullptr); }
+
+// Owns one key wait: opens the keyboard, switches it to cbreak mode and installs the signal
+// handlers; the destructor undoes all of it on every path. Leaving twice is harmless.
+class KeyboardSession {
+public:
+    KeyboardSession() {
+        waitFd = open(keyboardDevice.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (waitFd < 0) {
+            return;
+        }
+        if (isatty(waitFd) != 1 || tcgetattr(waitFd, &savedMode) != 0) {
+            leave();
+            return;
+        }
+        cbreakMode = savedMode;
+        // ICANON off: a key counts without Enter. ECHO off: the key is not shown.
+        // ISIG stays on, so Ctrl-C and Ctrl-Z still work; ICRNL stays on for the next reads.
+        cbreakMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        cbreakMode.c_cc[VMIN] = 1;   // read returns after one byte...
+        cbreakMode.c_cc[VTIME] = 0;  // ...and waits for it as long as it takes
+        // Handlers first: a signal arriving between the two steps finds the settings intact.
+        for (std::size_t i = 0; i < kFatalSignals.size(); ++i) {
+            installHandler(kFatalSignals[i], onFatalSignal, &previousFatal_[i]);
+        }
+        installHandler(SIGTSTP, onStopSignal, &previousStop_);
+        handlersInstalled_ = true;
+        tcsetattr(waitFd, TCSANOW, &cbreakMode);
+    }
+
+    KeyboardSession(const KeyboardSession&) = delete;
+    KeyboardSession& operator=(const KeyboardSession&) = delete;
+
+    ~KeyboardSession() { leave(); }
+
+    bool ready() const { return waitFd >= 0; }
+
+private:
+    void leave() {
+        if (waitFd < 0) {
+            return;
+        }
+        if (handlersInstalled_) {
+            tcsetattr(waitFd, TCSANOW, &savedMode);
+            for (std::size_t i = 0; i < kFatalSignals.size(); ++i) {
+                sigaction(kFatalSignals[i], &previousFatal_[i], nullptr);
+            }
+            sigaction(SIGTSTP, &previousStop_, nullptr);
+            handlersInstalled_ = false;
+        }
+        close(waitFd);
+        waitFd = -1;
+    }
+
+    std::array<struct sigaction, kFatalSignals.size()> previousFatal_{};
+    struct sigaction previousStop_ {};
+    bool handlersInstalled_ = false;
+};
+
+// Reads one byte, waiting at most timeoutMs (or forever when negative).
+// Returns false on timeout, end of file or error: the caller stops reading then.
+bool readByte(int fd, unsigned char& byte, int timeoutMs) {
+    for (;;) {
+        if (timeoutMs >= 0) {
+            pollfd request{fd, POLLIN, 0};
+            const int ready = poll(&request, 1, timeoutMs);
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+            if (ready <= 0) {
+                return false;
+            }
+        }
+        const ssize_t got = read(fd, &byte, 1);
+        if (got < 0 && errno == EINTR) {
+            continue;  // a stop and continue, not a failure
+        }
+        return got == 1;
+    }
+}
+
+constexpr int kFollowingByteMs = 50;  // the bytes of one key arrive together
+
+// A cursor or function key sends a sequence: ESC [ parameters final-byte, or ESC O letter.
+// Take all of it, so none of its bytes reaches a later read.
+void consumeEscapeSequence(int fd) {
+    unsigned char byte = 0;
+    if (!readByte(fd, byte, kFollowingByteMs)) {
+        return;  // a lone Escape key
+    }
+    if (byte == 'O') {
+        readByte(fd, byte, kFollowingByteMs);
+        return;
+    }
+    if (byte != '[') {
+        return;  // Alt with a key
+    }
+    // Parameter and intermediate bytes run from 0x20 to 0x3F; the final byte ends it.
+    while (readByte(fd, byte, kFollowingByteMs) && byte >= 0x20 && byte < 0x40) {
+    }
+}
+
+// A key that types a non-ASCII character sends its UTF-8 bytes together.
+void consumeUtf8Rest(int fd, unsigned char lead) {
+    int following = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    unsigned char byte = 0;
+    for (; following > 0 && readByte(fd, byte, kFollowingByteMs); --following) {
+    }
+}
+
+}  // namespace
+
+void clearScreen(std::ostream& out) {
+    if (wantsEscapeCodes()) {
+        // Home, erase the window, erase the scrollback: the next player cannot scroll back
+        // to the previous player's screen.
+        out << "\x1b[H\x1b[2J\x1b[3J";
+    } else {
+        out << '\f';
+    }
+}
+
+void waitKey() {
+    KeyboardSession session;
+    if (!session.ready()) {
+        return;
+    }
+    unsigned char key = 0;
+    if (!readByte(waitFd, key, -1)) {
+        return;
+    }
+    if (key == 0x1b) {
+        consumeEscapeSequence(waitFd);
+    } else {
+        consumeUtf8Rest(waitFd, key);
+    }
+}
+
+void setKeyboardDevice(std::string device) { keyboardDevice = std::move(device); }
+
+}  // namespace terminal

@@ -1,0 +1,210 @@
+// The building rules. A build next to a company joins it (merging first when it touches two
+// or more); next to an outpost or a star it founds a company while a letter is free;
+// otherwise it stays a plain outpost.
+#include "game/building.h"
+
+#include <array>
+
+#include "game/game.h"
+#include "screens/announcements.h"
+
+namespace {
+
+constexpr std::int32_t kFormedPrice = 100;
+constexpr std::int32_t kFormedNextToStarPrice = 600;
+constexpr std::int32_t kFounderShares = 5;
+
+struct Neighbours {
+    std::array<std::int32_t, 4> cols{};
+    std::array<std::int32_t, 4> rows{};
+    std::int32_t count = 0;
+};
+
+// The four orthogonal neighbours inside the map, always in this order: above, below, left,
+// right. Every neighbour rule depends on the order. Diagonals never count.
+Neighbours neighboursOf(std::int32_t col, std::int32_t row) {
+    Neighbours n;
+    auto add = [&n](std::int32_t c, std::int32_t r) {
+        n.cols.at(n.count) = c;
+        n.rows.at(n.count) = r;
+        ++n.count;
+    };
+    if (row != 0) {
+        add(col, row - 1);
+    }
+    if (row != kRows - 1) {
+        add(col, row + 1);
+    }
+    if (col != 0) {
+        add(col - 1, row);
+    }
+    if (col != kColumns - 1) {
+        add(col + 1, row);
+    }
+    return n;
+}
+
+bool isCompanyCell(char symbol) { return symbol > '@'; }
+
+std::int32_t companyIndex(char letter) { return Game::letterIndex(letter) - 1; }
+
+// What a cell adds to the price of the company it joins.
+std::int32_t cellWorth(const Game& game, std::int32_t col, std::int32_t row) {
+    return game.nextToStar(col, row) ? kFormedNextToStarPrice : kFormedPrice;
+}
+
+}  // namespace
+
+bool Game::nextToStar(std::int32_t col, std::int32_t row) const {
+    const Neighbours n = neighboursOf(col, row);
+    for (std::int32_t i = 0; i < n.count; ++i) {
+        if (cell(n.cols.at(i), n.rows.at(i)) == kStar) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// count starts at the number of company neighbours and drops by one for each repeat of the
+// first letter met before a different letter: 1 means one company, 2 or more means two.
+NeighbourScan Game::scanNeighbours(std::int32_t col, std::int32_t row) const {
+    const Neighbours n = neighboursOf(col, row);
+    std::array<char, 4> letters{};
+    std::int32_t found = 0;
+    for (std::int32_t i = 0; i < n.count; ++i) {
+        const char symbol = cell(n.cols.at(i), n.rows.at(i));
+        if (isCompanyCell(symbol)) {
+            letters.at(found++) = symbol;
+        }
+    }
+    NeighbourScan scan;
+    scan.count = found;
+    if (found == 0) {
+        return scan;
+    }
+    scan.first = letters[0];
+    for (std::int32_t i = 1; i < found; ++i) {
+        if (letters.at(i) != scan.first) {
+            scan.second = letters.at(i);
+            break;
+        }
+        --scan.count;
+    }
+    return scan;
+}
+
+OutpostProbe Game::findAdjacentOutpost(std::int32_t col, std::int32_t row) const {
+    const Neighbours n = neighboursOf(col, row);
+    for (std::int32_t i = 0; i < n.count; ++i) {
+        if (cell(n.cols.at(i), n.rows.at(i)) == kOutpost) {
+            return OutpostProbe{n.cols.at(i), n.rows.at(i), true};
+        }
+    }
+    return OutpostProbe{};
+}
+
+char Game::formCompany(std::int32_t col, std::int32_t row, std::int32_t player) {
+    std::int32_t index = 0;
+    while (companies_.at(index).active) {
+        ++index;
+    }
+    Company& company = companies_.at(index);
+    company.active = true;
+    company.size = 1;
+    company.price = cellWorth(*this, col, row);
+    setCell(col, row, company.letter);
+    // An assignment: nobody holds shares of an inactive letter.
+    players_.at(player).holdings.at(index) = kFounderShares;
+    return company.letter;
+}
+
+void Game::expandCompany(std::int32_t col, std::int32_t row, std::int32_t company) {
+    Company& grown = companies_.at(company);
+    setCell(col, row, grown.letter);
+    ++grown.size;
+    grown.price = clampMoney(std::int64_t{grown.price} + cellWorth(*this, col, row));
+}
+
+// The larger company survives (on equal sizes, the one found first). Shareholders of the
+// absorbed company swap their shares for survivor shares of the same value at the raised
+// price, and are paid the value of their old shares divided by the number of mergers so far.
+std::vector<MergeEntry> Game::mergeCompanies(std::int32_t a, std::int32_t b) {
+    std::vector<MergeEntry> entries(static_cast<std::size_t>(playerCount_));
+    ++mergeCount_;
+    const bool bSurvives = companies_.at(a).size < companies_.at(b).size;
+    const std::int32_t survivorIndex = bSurvives ? b : a;
+    const std::int32_t absorbedIndex = bSurvives ? a : b;
+    Company& survivor = companies_.at(survivorIndex);
+    Company& absorbed = companies_.at(absorbedIndex);
+
+    for (auto& column : map_) {
+        for (char& symbol : column) {
+            if (symbol == absorbed.letter) {
+                symbol = survivor.letter;
+            }
+        }
+    }
+    survivor.price = clampMoney(std::int64_t{survivor.price} + absorbed.price);
+    survivor.size += absorbed.size;
+
+    for (std::int32_t p = 0; p < playerCount_; ++p) {
+        Player& player = players_.at(p);
+        const std::int32_t oldStock = player.holdings.at(absorbedIndex);
+        if (oldStock < 1) {
+            continue;
+        }
+        const std::int64_t oldValue = std::int64_t{oldStock} * absorbed.price;
+        MergeEntry& entry = entries.at(static_cast<std::size_t>(p));
+        entry.involved = true;
+        entry.oldStock = oldStock;
+        entry.newStock = clampMoney(oldValue / survivor.price);
+        entry.bonus = clampMoney(oldValue / mergeCount_);
+        player.holdings.at(absorbedIndex) = 0;
+        player.holdings.at(survivorIndex) =
+            clampMoney(std::int64_t{player.holdings.at(survivorIndex)} + entry.newStock);
+        player.cash = clampMoney(std::int64_t{player.cash} + entry.bonus);
+    }
+    absorbed.active = false;
+    return entries;
+}
+
+void spreadCompany(std::int32_t col, std::int32_t row, char letter, std::int32_t player) {
+    Game& game = *theGame;
+    for (OutpostProbe probe = game.findAdjacentOutpost(col, row); probe.found;
+         probe = game.findAdjacentOutpost(col, row)) {
+        game.expandCompany(probe.col, probe.row, companyIndex(letter));
+        spreadCompany(probe.col, probe.row, letter, player);  // depth at most the map's 108 cells
+    }
+}
+
+void placeOutpost(std::int32_t col, std::int32_t row, std::int32_t player) {
+    Game& game = *theGame;
+    NeighbourScan scan = game.scanNeighbours(col, row);
+    if (scan.count >= 1) {
+        // Each merger takes one letter away from the cell's sides; go on until one is left.
+        while (scan.count >= 2) {
+            const std::int32_t a = companyIndex(scan.first);
+            const std::int32_t b = companyIndex(scan.second);
+            const std::vector<MergeEntry> entries = game.mergeCompanies(a, b);
+            announceMerger(entries, a, b);
+            scan = game.scanNeighbours(col, row);
+        }
+        game.expandCompany(col, row, companyIndex(scan.first));
+        spreadCompany(col, row, scan.first, player);
+        return;
+    }
+    if (game.anyInactive()) {
+        if (game.findAdjacentOutpost(col, row).found) {
+            const char letter = game.formCompany(col, row, player);
+            announceCompany(letter, player);
+            spreadCompany(col, row, letter, player);
+            return;
+        }
+        if (game.nextToStar(col, row)) {
+            const char letter = game.formCompany(col, row, player);
+            announceCompany(letter, player);
+            return;
+        }
+    }
+    game.setCell(col, row, kOutpost);
+}

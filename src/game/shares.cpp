@@ -1,0 +1,46 @@
+// Share purchases, the daily dividend and the order of the final standings.
+#include <algorithm>
+
+#include "game/game.h"
+
+std::int64_t Game::holdingValue(std::int32_t player, std::int32_t company) const {
+    return std::int64_t{holdings(player, company)} * price(company);
+}
+
+std::int64_t Game::shareValue(std::int32_t player) const {
+    std::int64_t value = 0;
+    for (std::int32_t company = 0; company < kCompanyCount; ++company) {
+        value += holdingValue(player, company);
+    }
+    return value;
+}
+
+void Game::buyShares(std::int32_t player, std::int32_t company, std::int32_t count) {
+    Player& buyer = players_.at(player);
+    buyer.cash = clampMoney(std::int64_t{buyer.cash} - std::int64_t{count} * price(company));
+    buyer.holdings.at(company) = clampMoney(std::int64_t{buyer.holdings.at(company)} + count);
+}
+
+// 5 percent of the value of the player's own shares, rounded down, plus a fixed income.
+void Game::endDay() {
+    ++day_;
+    for (std::int32_t p = 0; p < playerCount_; ++p) {
+        Player& player = players_.at(p);
+        const std::int64_t dividend = shareValue(p) / 20;
+        player.cash = clampMoney(std::int64_t{player.cash} + dividend + kDailyIncome);
+    }
+}
+
+// The richest player ranks first, as the instructions promise the win to the highest net
+// worth; a stable sort keeps players with equal net worth in player order.
+std::vector<Standing> Game::rankPlayers() const {
+    std::vector<Standing> standings;
+    for (std::int32_t p = 0; p < playerCount_; ++p) {
+        standings.push_back(Standing{p, clampMoney(std::int64_t{cash(p)} + shareValue(p))});
+    }
+    std::stable_sort(standings.begin(), standings.end(),
+                     [](const Standing& left, const Standing& right) {
+                         return left.netWorth > right.netWorth;
+                     });
+    return standings;
+}

@@ -1,0 +1,157 @@
+#include "screens/flow.h"
+
+#include "console/console.h"
+#include "game/game.h"
+#include "screens/standings.h"
+#include "screens/stock.h"
+#include "screens/turn.h"
+
+namespace {
+
+void showCredits() {
+    Console& out = *theConsole;
+    out.clearScreen();
+    out.print("Programming: The Kessandor developers");
+    out.newLines(1);
+    out.print("E-mail:      kessandor@example.org");
+    out.newLines(1);
+    out.print("Version:     1.0");
+    out.newLines(2);
+    out.print("Look for the latest version at https://kessandor.example.org/");
+}
+
+void showHallOfFame() {
+    theConsole->clearScreen();
+    theConsole->print("Hall of fame is not implemented in this version");
+}
+
+void showInstructions() {
+    Console& out = *theConsole;
+    out.clearScreen();
+    out.print("\t\t\t***Instructions***");
+    out.newLines(3);
+    out.print("Morwayne is a game of intersteller trading.  The object is to amass the");
+    out.newLines(1);
+    out.print("greatest amount of wealth. You accomplish this by establishing Companies and");
+    out.newLines(1);
+    out.print("investing stock in them.  As these companies grow in size, so will their stock.");
+    out.newLines(2);
+    out.print("Each day, you will be presented five spaces in which you can build an");
+    out.newLines(1);
+    out.print("outpost ('+'). Building an outpost next to a star ('*') or next to another");
+    out.newLines(1);
+    out.print("outpost will produce a new company that you can invest stock in.  Building");
+    out.newLines(1);
+    out.print("next to a company will expand that company and raise it's stock price.  If two");
+    out.newLines(1);
+    out.print("companies come into contact with each other, they will merge, giving bonuses to");
+    out.newLines(1);
+    out.print("players baised on how much stock they own.  But this could help your opponent");
+    out.newLines(1);
+    out.print("out more than you if you're not careful!");
+    out.newLines(2);
+    out.print("The player with the highest networth at the end of 23 days will be the winner!");
+    out.newLines(2);
+    out.print("EOF.");
+}
+
+std::int32_t askPlayerCount() {
+    Console& out = *theConsole;
+    out.newLines(2);
+    out.print("[1 to 5 people can play]");
+    out.newLines(1);
+    out.print("[How many people are playing][?]: ");
+    std::int32_t count = out.readInt();
+    while (count < 1 || count > kMaxPlayers) {
+        out.newLines(2);
+        out.print("[Please Choose a Number Between 1 and 5]: ");
+        count = out.readInt();
+    }
+    return count;
+}
+
+// No line ends between the prompts: each starts where the player's Enter left the cursor.
+void askPlayerNames() {
+    Console& out = *theConsole;
+    for (std::int32_t i = 0; i < theGame->playerCount(); ++i) {
+        out.print("[What is player ");
+        out.print(i + 1);
+        out.print("'s name][?]: ");
+        theGame->setPlayerName(out.readWord(), i);
+    }
+}
+
+}  // namespace
+
+char menuChoice() {
+    Console& out = *theConsole;
+    out.newLines(4);
+    out.print("[Menu Choices]: [C]redits [H]all of Fame [I]nstructions [S]tart [Q]uit");
+    out.newLines(1);
+    out.print("[Your Choice][?] ");
+    return Game::toUpper(out.readChar());
+}
+
+bool mainMenu() {
+    Console& out = *theConsole;
+    out.clearScreen();
+    out.newLines(6);
+    out.print("                  Welcome to Kessandor!");
+    for (;;) {
+        switch (menuChoice()) {
+            case 'Q':
+                return true;
+            case 'C':
+                showCredits();
+                break;
+            case 'H':
+                showHallOfFame();
+                break;
+            case 'I':
+                showInstructions();
+                break;
+            case 'S':
+                theGame = std::make_unique<Game>(askPlayerCount());
+                askPlayerNames();
+                return false;
+            default:
+                out.clearScreen();
+                out.print("Sorry, that is not a valid choice.");
+                break;
+        }
+    }
+}
+
+// Every day ends with the dividends, even one cut short by a quit; the standings follow
+// only when that day was the last.
+void playGame() {
+    bool quitGame = false;
+    while (!quitGame) {
+        for (std::int32_t p = 0; p < theGame->playerCount() && !quitGame; ++p) {
+            showMap();
+            quitGame = playerTurn(p);
+            if (!quitGame && theGame->anyActive()) {
+                stockStage(p);
+            }
+        }
+        theGame->endDay();
+        if (theGame->day() >= theGame->finalDay()) {
+            quitGame = true;
+            showStandings(theGame->rankPlayers());
+        }
+    }
+}
+
+int runMainLoop() {
+    try {
+        while (!mainMenu()) {
+            playGame();
+            theGame.reset();
+        }
+    } catch (const EndOfInput&) {
+        // The player closed the input: end the line being answered and leave normally.
+        theConsole->newLines(1);
+    }
+    theGame.reset();
+    return 0;
+}

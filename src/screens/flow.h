@@ -1,0 +1,19 @@
+// The top of the program: the title menu with its information screens, player set-up, and
+// the day loop of one game.
+#pragma once
+
+// Runs the title menu and every game started from it until the player quits at the title
+// menu or standard input ends. Destroys the last game; leaves theConsole alone. Returns the
+// program's exit status, always 0.
+int runMainLoop();
+
+// Shows the title menu until the player starts a game or quits. Returns true on Quit; false
+// once theGame has been created and given every player's name.
+bool mainMenu();
+
+// Prints the menu line and its prompt; returns the answer upper-cased.
+char menuChoice();
+
+// Plays theGame day by day until the last day is over (then shows the final standings) or a
+// player quits. REQUIRES: theGame exists with every player named.
+void playGame();
