@@ -14,13 +14,17 @@ namespace {
 
 using Traits = std::char_traits<char>;
 
-std::streambuf& input() { return *std::cin.rdbuf(); }
+std::streambuf& input() {
+    return *std::cin.rdbuf();
+}
 
 bool isWhiteSpace(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-bool isDigit(int c) { return c >= '0' && c <= '9'; }
+bool isDigit(int c) {
+    return c >= '0' && c <= '9';
+}
 
 // Skips white space and returns the next character without taking it.
 // Throws EndOfInput when the input ends first.
@@ -46,7 +50,9 @@ void discardRestOfLine() {
     }
 }
 
-bool isUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0U) == 0x80U; }
+bool isUtf8Continuation(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0U) == 0x80U;
+}
 
 // Where to cut `word` so that at most `limit` bytes remain and no UTF-8 character is split.
 // REQUIRES: word.size() > limit.
@@ -63,7 +69,9 @@ std::size_t utf8Cut(const std::string& word, std::size_t limit) {
 
 }  // namespace
 
-void Console::clearScreen() { terminal::clearScreen(std::cout); }
+void Console::clearScreen() {
+    terminal::clearScreen(std::cout);
+}
 
 void Console::newLines(std::int32_t n) {
     for (std::int32_t i = 0; i < n; ++i) {
@@ -72,7 +80,9 @@ void Console::newLines(std::int32_t n) {
     }
 }
 
-void Console::print(std::string_view text) { std::cout.write(text.data(), std::ssize(text)); }
+void Console::print(std::string_view text) {
+    std::cout.write(text.data(), std::ssize(text));
+}
 
 void Console::print(std::int32_t value) {
     std::array<char, 16> digits{};
@@ -80,7 +90,9 @@ void Console::print(std::int32_t value) {
     std::cout.write(digits.data(), result.ptr - digits.data());
 }
 
-void Console::print(char c) { std::cout.put(c); }
+void Console::print(char c) {
+    std::cout.put(c);
+}
 
 std::int32_t Console::readInt() {
     std::cout.flush();
@@ -131,4 +143,6 @@ std::string Console::readWord() {
     return word;
 }
 
-void Console::waitKey() { terminal::waitKey(); }
+void Console::waitKey() {
+    terminal::waitKey();
+}

@@ -70,7 +70,9 @@ void installHandler(int signal, void (*handler)(int), struct sigaction* previous
     sigaction(signal, &action, previous);
 }
 
-void installStopHandler() { installHandler(SIGTSTP, onStopSignal, nullptr); }
+void installStopHandler() {
+    installHandler(SIGTSTP, onStopSignal, nullptr);
+}
 
 // Owns one key wait: opens the keyboard, switches it to cbreak mode and installs the signal
 // handlers; the destructor undoes all of it on every path. Leaving twice is harmless.
@@ -208,6 +210,8 @@ void waitKey() {
     }
 }
 
-void setKeyboardDevice(std::string device) { keyboardDevice = std::move(device); }
+void setKeyboardDevice(std::string device) {
+    keyboardDevice = std::move(device);
+}
 
 }  // namespace terminal

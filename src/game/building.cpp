@@ -3,6 +3,7 @@
 // otherwise it stays a plain outpost.
 #include "game/building.h"
 
+#include <algorithm>
 #include <array>
 
 #include "game/game.h"
@@ -44,9 +45,13 @@ Neighbours neighboursOf(std::int32_t col, std::int32_t row) {
     return n;
 }
 
-bool isCompanyCell(char symbol) { return symbol > '@'; }
+bool isCompanyCell(char symbol) {
+    return symbol > '@';
+}
 
-std::int32_t companyIndex(char letter) { return Game::letterIndex(letter) - 1; }
+std::int32_t companyIndex(char letter) {
+    return Game::letterIndex(letter) - 1;
+}
 
 // What a cell adds to the price of the company it joins.
 std::int32_t cellWorth(const Game& game, std::int32_t col, std::int32_t row) {
@@ -138,11 +143,7 @@ std::vector<MergeEntry> Game::mergeCompanies(std::int32_t a, std::int32_t b) {
     Company& absorbed = companies_.at(absorbedIndex);
 
     for (auto& column : map_) {
-        for (char& symbol : column) {
-            if (symbol == absorbed.letter) {
-                symbol = survivor.letter;
-            }
-        }
+        std::replace(column.begin(), column.end(), absorbed.letter, survivor.letter);
     }
     survivor.price = clampMoney(std::int64_t{survivor.price} + absorbed.price);
     survivor.size += absorbed.size;
@@ -160,8 +161,8 @@ std::vector<MergeEntry> Game::mergeCompanies(std::int32_t a, std::int32_t b) {
         entry.newStock = clampMoney(oldValue / survivor.price);
         entry.bonus = clampMoney(oldValue / mergeCount_);
         player.holdings.at(absorbedIndex) = 0;
-        player.holdings.at(survivorIndex) =
-            clampMoney(std::int64_t{player.holdings.at(survivorIndex)} + entry.newStock);
+        std::int32_t& survivorShares = player.holdings.at(survivorIndex);
+        survivorShares = clampMoney(std::int64_t{survivorShares} + entry.newStock);
         player.cash = clampMoney(std::int64_t{player.cash} + entry.bonus);
     }
     absorbed.active = false;

@@ -28,7 +28,9 @@ Game::Game(std::int32_t playerCount, std::uint32_t seed) : randomState_(seed) {
     resetMap(playerCount);
 }
 
-void Game::fixClock(std::optional<std::uint32_t> seconds) { fixedClock = seconds; }
+void Game::fixClock(std::optional<std::uint32_t> seconds) {
+    fixedClock = seconds;
+}
 
 std::uint32_t Game::draw() {
     randomState_ = randomState_ * 214013U + 2531011U;  // unsigned: wraps modulo 2^32
@@ -94,10 +96,18 @@ bool Game::anyActive() const {
                        [](const Company& company) { return company.active; });
 }
 
-char Game::toUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Game::toUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-std::int32_t Game::letterIndex(char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 1 : -1; }
+std::int32_t Game::letterIndex(char c) {
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 1 : -1;
+}
 
-std::int32_t Game::digitValue(char c) { return c >= '0' && c <= '9' ? c - '0' : -1; }
+std::int32_t Game::digitValue(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : -1;
+}
 
-char Game::columnLetter(std::int32_t i) { return static_cast<char>('A' + i); }
+char Game::columnLetter(std::int32_t i) {
+    return static_cast<char>('A' + i);
+}

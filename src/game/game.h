@@ -104,10 +104,10 @@ public:
     std::int64_t shareValue(std::int32_t player) const;
 
     // --- Character conversions, usable without a game ---
-    static char toUpper(char c);              // a-z to A-Z, all else unchanged
-    static std::int32_t letterIndex(char c);  // A is 1 ... Z is 26; else -1
-    static std::int32_t digitValue(char c);   // 0 to 9; else -1
-    static char columnLetter(std::int32_t i); // 0 to 11 give A to L
+    static char toUpper(char c);               // a-z to A-Z, all else unchanged
+    static std::int32_t letterIndex(char c);   // A is 1 ... Z is 26; else -1
+    static std::int32_t digitValue(char c);    // 0 to 9; else -1
+    static char columnLetter(std::int32_t i);  // 0 to 11 give A to L
 
 private:
     std::uint32_t draw();  // the next 15-bit number of the generator

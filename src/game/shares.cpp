@@ -18,7 +18,8 @@ std::int64_t Game::shareValue(std::int32_t player) const {
 void Game::buyShares(std::int32_t player, std::int32_t company, std::int32_t count) {
     Player& buyer = players_.at(player);
     buyer.cash = clampMoney(std::int64_t{buyer.cash} - std::int64_t{count} * price(company));
-    buyer.holdings.at(company) = clampMoney(std::int64_t{buyer.holdings.at(company)} + count);
+    std::int32_t& shares = buyer.holdings.at(company);
+    shares = clampMoney(std::int64_t{shares} + count);
 }
 
 // 5 percent of the value of the player's own shares, rounded down, plus a fixed income.
@@ -35,12 +36,12 @@ void Game::endDay() {
 // worth; a stable sort keeps players with equal net worth in player order.
 std::vector<Standing> Game::rankPlayers() const {
     std::vector<Standing> standings;
+    standings.reserve(static_cast<std::size_t>(playerCount_));
     for (std::int32_t p = 0; p < playerCount_; ++p) {
         standings.push_back(Standing{p, clampMoney(std::int64_t{cash(p)} + shareValue(p))});
     }
-    std::stable_sort(standings.begin(), standings.end(),
-                     [](const Standing& left, const Standing& right) {
-                         return left.netWorth > right.netWorth;
-                     });
+    std::stable_sort(
+        standings.begin(), standings.end(),
+        [](const Standing& left, const Standing& right) { return left.netWorth > right.netWorth; });
     return standings;
 }
