@@ -34,7 +34,8 @@ int waitFd = -1;
 termios savedMode{};   // the terminal's settings before the wait
 termios cbreakMode{};  // the settings during the wait
 
-constexpr std::array<int, 3> kFatalSignals = {SIGINT, SIGTERM, SIGHUP};
+// Signals that end the program while it waits for a key (Ctrl-C, Ctrl-\, kill, hang-up).
+constexpr std::array<int, 4> kFatalSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
 // Signal handlers use only async-signal-safe calls: tcsetattr, signal, sigprocmask, raise.
 extern "C" void onFatalSignal(int signal) {
