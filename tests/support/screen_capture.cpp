@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "console/terminal.h"
+#include "game/game.h"
 
 void ScriptedInput::reset() {
     char* begin = script_.data();
@@ -57,4 +58,45 @@ std::string visible(const std::string& screen) {
         }
     }
     return shown;
+}
+
+MapRows mapRowsOfGame() {
+    MapRows rows;
+    for (std::int32_t row = 0; row < kRows; ++row) {
+        for (std::int32_t col = 0; col < kColumns; ++col) {
+            rows.at(row) += theGame->cell(col, row);
+        }
+    }
+    return rows;
+}
+
+std::string expectedMapScreen(const MapRows& rows) {
+    std::string screen = "\f             Map of the Galaxy\n            *******************\n\n";
+    screen += "     A  B  C  D  E  F  G  H  I  J  K  L\n";
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        screen += " " + std::to_string(row + 1) + "   ";
+        for (const char cell : rows.at(row)) {
+            screen += std::string(1, cell) + "  ";
+        }
+        screen += "\n";
+    }
+    return screen;
+}
+
+void startScreenGame(std::int32_t players) {
+    static const std::array<const char*, 5> kNames = {"Ann", "Bob", "Cy", "Dee", "Eve"};
+    theGame = std::make_unique<Game>(players, 20240607U);
+    for (std::int32_t col = 0; col < kColumns; ++col) {
+        for (std::int32_t row = 0; row < kRows; ++row) {
+            theGame->setCell(col, row, kEmpty);
+        }
+    }
+    for (std::int32_t p = 0; p < players; ++p) {
+        theGame->setPlayerName(kNames.at(p), p);
+    }
+}
+
+void ScreenTest::TearDown() {
+    theGame.reset();
+    Game::fixClock(std::nullopt);
 }

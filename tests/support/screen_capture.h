@@ -3,6 +3,10 @@
 // feed and key waits return at once, as they do when the game's output is not a terminal.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <sstream>
 #include <streambuf>
@@ -51,3 +55,22 @@ private:
 
 // Line ends and form feeds made visible, for readable failure messages.
 std::string visible(const std::string& screen);
+
+// The nine rows of theGame's map, each as its twelve cells from column A to L.
+using MapRows = std::array<std::string, 9>;
+MapRows mapRowsOfGame();
+
+// The screen the galaxy map should draw for these rows, laid out step by step: the title,
+// the column letters, then for each row a space, its number, three spaces and every cell
+// followed by two spaces.
+std::string expectedMapScreen(const MapRows& rows);
+
+// Installs a game of `players` named Ann, Bob, Cy, Dee and Eve on an empty map (no stars),
+// with a fixed seed so the offered spots are the same on every run.
+void startScreenGame(std::int32_t players);
+
+// Screen tests start with no game and leave none behind.
+class ScreenTest : public ::testing::Test {
+protected:
+    void TearDown() override;
+};
