@@ -1,1 +1,193 @@
+#include "screens/flow.h"
+
 #include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "game/game.h"
+#include "support/screen_capture.h"
+
+namespace {
+
+class FlowScreen : public ScreenTest {};
+
+const std::string kMenu =
+    "\n\n\n\n[Menu Choices]: [C]redits [H]all of Fame [I]nstructions [S]tart [Q]uit\n"
+    "[Your Choice][?] ";
+const std::string kTitle = "\f\n\n\n\n\n\n                  Welcome to Kessandor!" + kMenu;
+const std::string kCredits =
+    "\fProgramming: The Kessandor developers\nE-mail:      kessandor@example.org\n"
+    "Version:     1.0\n\nLook for the latest version at https://kessandor.example.org/";
+const std::string kInstructions =
+    "\f\t\t\t***Instructions***\n\n\n"
+    "Morwayne is a game of intersteller trading.  The object is to amass the\n"
+    "greatest amount of wealth. You accomplish this by establishing Companies and\n"
+    "investing stock in them.  As these companies grow in size, so will their stock.\n\n"
+    "Each day, you will be presented five spaces in which you can build an\n"
+    "outpost ('+'). Building an outpost next to a star ('*') or next to another\n"
+    "outpost will produce a new company that you can invest stock in.  Building\n"
+    "next to a company will expand that company and raise it's stock price.  If two\n"
+    "companies come into contact with each other, they will merge, giving bonuses to\n"
+    "players baised on how much stock they own.  But this could help your opponent\n"
+    "out more than you if you're not careful!\n\n"
+    "The player with the highest networth at the end of 23 days will be the winner!\n\n"
+    "EOF.";
+const char* const kNames[] = {"Ann", "Bob", "Cy", "Dee", "Eve"};
+
+TEST_F(FlowScreen, TitleMenuAndItsInformationScreens) {
+    const struct {
+        const char* typed;
+        std::string after;  // what follows the title screen
+    } cases[] = {
+        {"q\n", ""},
+        {"hc\nQ\n", "\fHall of fame is not implemented in this version" + kMenu + kCredits + kMenu},
+        {"i\nQ\n", kInstructions + kMenu},
+        {"x\nQ\n", "\fSorry, that is not a valid choice." + kMenu},
+        {"", "\n"},  // end of input at the title menu
+    };
+    for (const auto& c : cases) {
+        ScreenCapture screen(c.typed);
+        EXPECT_EQ(runMainLoop(), 0);
+        EXPECT_EQ(screen.output(), kTitle + c.after) << visible(screen.output());
+        EXPECT_EQ(theGame, nullptr);
+    }
+}
+
+TEST_F(FlowScreen, PlayerCountIsAskedUntilOneToFiveThenEveryName) {
+    const struct {
+        const char* typed;
+        int rejected;
+        std::vector<std::string> names;
+    } cases[] = {{"s\n0\n6\n-1\nabc\n2\nAnn Lee\n", 4, {"Ann", "Lee"}},
+                 {"S 5\na b c d e\n", 0, {"a", "b", "c", "d", "e"}},
+                 {"S\n1\nSolo\n", 0, {"Solo"}}};
+    for (const auto& c : cases) {
+        ScreenCapture screen(c.typed);
+        EXPECT_FALSE(mainMenu());
+        std::string expected = kTitle +
+                               "\n\n[1 to 5 people can play]\n"
+                               "[How many people are playing][?]: ";
+        for (int i = 0; i < c.rejected; ++i) {
+            expected += "\n\n[Please Choose a Number Between 1 and 5]: ";
+        }
+        ASSERT_NE(theGame, nullptr);
+        ASSERT_EQ(theGame->playerCount(), std::ssize(c.names));
+        for (int p = 0; p < theGame->playerCount(); ++p) {
+            expected += "[What is player " + std::to_string(p + 1) + "'s name][?]: ";
+            EXPECT_EQ(theGame->playerName(p), c.names.at(p));
+        }
+        EXPECT_EQ(screen.output(), expected) << visible(screen.output());
+        theGame.reset();
+    }
+}
+
+// Plays by reading the screen: whenever the typed answers run out, answers the prompt showing
+// by its kind, the build prompt with the first offered spot and the turn menu of `quitDay`
+// with a confirmed quit. `endAt`, or a prompt without an answer, ends the input there.
+struct Robot {
+    Robot(ScreenCapture& screen, const std::map<std::string, std::string>& answers,
+          const std::string& endAt = "", int quitDay = 0) {
+        screen.input().refill = [=, this, &screen, asked = 0]() mutable {
+            shown += screen.takeOutput();
+            const std::string kind = promptKind();
+            const std::string reply = kind == "build"
+                                          ? Game::columnLetter(theGame->offeredColumn(0)) +
+                                                std::to_string(theGame->offeredRow(0) + 1) + "\n"
+                                      : kind == "turn" && theGame->day() == quitDay ? "Q\nY\n"
+                                      : answers.contains(kind) ? answers.at(kind)
+                                                               : "";
+            if (kind == endAt || reply.empty() || ++asked > 5000) {
+                endedAt = kind;
+                shownAtEnd = shown.size();
+                return std::string();
+            }
+            return reply;
+        };
+    }
+
+    std::string promptKind() const {
+        static const std::map<std::string, std::string> kPrompts = {
+            {"[Your Choice][?] ", "title"},    {"people are playing][?]: ", "count"},
+            {"Between 1 and 5]: ", "recount"}, {"'s name][?]: ", "name"},
+            {"[Choice][?]  ", "turn"},         {"quit][?]: ", "quit"},
+            {"Build][?] ", "build"},           {"[Choice]?  ", "stock"}};
+        for (const auto& [prompt, kind] : kPrompts) {
+            if (shown.ends_with(prompt)) {
+                return kind;
+            }
+        }
+        return shown.compare(shown.rfind('\n') + 1, 2, "[$") == 0 ? "buy" : "?";
+    }
+
+    std::string shown;    // everything printed so far
+    std::string endedAt;  // the kind of prompt showing when the input ended
+    std::size_t shownAtEnd = 0;
+};
+
+TEST_F(FlowScreen, EndOfInputAtAnyPromptEndsTheLineAndTheProgram) {
+    const std::map<std::string, std::string> answers = {
+        {"title", "S\n"}, {"count", "7\n"},   {"recount", "1\n"}, {"name", "Ann\n"},
+        {"turn", "Q\n"},  {"quit", "N\nB\n"}, {"stock", "B\n"},   {"buy", "0\n"}};
+    for (const char* prompt :
+         {"title", "count", "recount", "name", "turn", "quit", "build", "stock", "buy"}) {
+        Game::fixClock(4242U);
+        ScreenCapture screen;
+        Robot robot(screen, answers, prompt);
+        EXPECT_EQ(runMainLoop(), 0);
+        robot.shown += screen.takeOutput();
+        EXPECT_EQ(robot.endedAt, prompt);
+        EXPECT_EQ(robot.shown.substr(robot.shownAtEnd), "\n") << prompt;
+        EXPECT_EQ(theGame, nullptr);
+    }
+}
+
+std::vector<std::string> turnHeaders(const std::string& shown) {
+    std::vector<std::string> headers;
+    std::istringstream lines(shown);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("'s Turn]") != std::string::npos) {
+            headers.push_back(line);
+        }
+    }
+    return headers;
+}
+
+// 25 - 2 x players is the day reached after the last day of turns; a quit ends its day at
+// once and the game with it, with the standings only when that day was the last.
+TEST_F(FlowScreen, GameLengthAndTheStandingsAfterTheLastDay) {
+    const struct {
+        int players;
+        int quitDay;  // 0: play to the end
+        int daysOfTurns;
+        bool standings;
+    } cases[] = {{1, 0, 22, true},  {2, 0, 20, true}, {3, 0, 18, true},
+                 {4, 0, 16, true},  {5, 0, 14, true}, {2, 20, 20, true},
+                 {1, 22, 22, true}, {2, 5, 5, false}, {3, 1, 1, false}};
+    for (const auto& c : cases) {
+        startScreenGame(c.players);
+        theGame->resetMap(c.players);  // stars again
+        ScreenCapture screen;
+        Robot robot(screen, {{"turn", "B\n"}, {"stock", "E\n"}}, "", c.quitDay);
+        playGame();
+        robot.shown += screen.takeOutput();
+
+        std::vector<std::string> expected;
+        for (int day = 1; day <= c.daysOfTurns; ++day) {
+            for (int p = 0; p < c.players && !(day == c.quitDay && p > 0); ++p) {
+                expected.push_back(std::string("[") + kNames[p] +
+                                   "'s Turn]          [Day: " + std::to_string(day) + "]");
+            }
+        }
+        EXPECT_EQ(turnHeaders(robot.shown), expected) << c.players << " quit " << c.quitDay;
+        // The standings are the last screen, and the only one.
+        const auto standings = robot.shown.find("*** Incoming Announcement ***");
+        EXPECT_EQ(standings != std::string::npos && standings > robot.shown.rfind('\f'),
+                  c.standings);
+        EXPECT_EQ(theGame->day(), c.daysOfTurns + 1);
+        theGame.reset();
+    }
+}
+
+}  // namespace
