@@ -1,0 +1,113 @@
+// The terminal calls on Windows: the command interpreter's CLS clears the console window,
+// and the key wait reads one key event straight from the console keyboard ("CONIN$"), so
+// it needs no Enter and never touches what is pending in standard input.
+#include <windows.h>
+
+#include <cstdlib>
+#include <ostream>
+#include <string>
+#include <utility>
+
+#include "console/terminal.h"
+
+namespace terminal {
+namespace {
+
+std::string keyboardDevice = "CONIN$";
+
+// Owns the opened keyboard for one key wait and restores its mode on every way out.
+class KeyboardSession {
+public:
+    KeyboardSession() {
+        handle_ =
+            CreateFileA(keyboardDevice.c_str(), GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        if (GetConsoleMode(handle_, &savedMode_) == 0) {
+            return;  // not a console: nothing to switch, nothing to read keys from
+        }
+        modeSaved_ = true;
+        // No echo, no line editing: a key counts without Enter and shows nothing.
+        SetConsoleMode(handle_,
+                       savedMode_ & ~static_cast<DWORD>(ENABLE_ECHO_INPUT | ENABLE_LINE_INPUT));
+    }
+
+    KeyboardSession(const KeyboardSession&) = delete;
+    KeyboardSession& operator=(const KeyboardSession&) = delete;
+
+    ~KeyboardSession() {
+        if (modeSaved_) {
+            SetConsoleMode(handle_, savedMode_);
+        }
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+
+    bool ready() const { return modeSaved_; }
+    HANDLE handle() const { return handle_; }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    DWORD savedMode_ = 0;
+    bool modeSaved_ = false;
+};
+
+// Shift, Ctrl, Alt, the Windows keys and the lock keys pressed alone do not end the wait.
+bool isModifierOrLock(WORD key) {
+    switch (key) {
+        case VK_SHIFT:
+        case VK_CONTROL:
+        case VK_MENU:
+        case VK_LSHIFT:
+        case VK_RSHIFT:
+        case VK_LCONTROL:
+        case VK_RCONTROL:
+        case VK_LMENU:
+        case VK_RMENU:
+        case VK_LWIN:
+        case VK_RWIN:
+        case VK_CAPITAL:
+        case VK_NUMLOCK:
+        case VK_SCROLL:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool isKeyPress(const INPUT_RECORD& record) {
+    return record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown != FALSE &&
+           !isModifierOrLock(record.Event.KeyEvent.wVirtualKeyCode);
+}
+
+}  // namespace
+
+void clearScreen(std::ostream& out) {
+    // CLS writes to the console directly, so everything printed before must be out first.
+    out.flush();
+    [[maybe_unused]] const int ignored = std::system("cls");
+}
+
+void waitKey() {
+    KeyboardSession session;
+    if (!session.ready()) {
+        return;
+    }
+    // Mouse, focus and window events, key releases and lone modifiers are passed over.
+    INPUT_RECORD record{};
+    DWORD got = 0;
+    while (ReadConsoleInputA(session.handle(), &record, 1, &got) != 0) {
+        if (got == 1 && isKeyPress(record)) {
+            return;
+        }
+    }
+}
+
+void setKeyboardDevice(std::string device) {
+    keyboardDevice = std::move(device);
+}
+
+}  // namespace terminal
