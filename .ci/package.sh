@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The packaging leg of CI: checks the man page, `cmake --install` and the Debian package
+# that cpack builds from the release preset. Run from the repository: bash .ci/package.sh
+# KESSANDOR_PACKAGE_BUILD_DIR picks another build directory than the preset's.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source .ci/lib.sh
+
+build_dir=${KESSANDOR_PACKAGE_BUILD_DIR:-build/release}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+need_packages cmake make g++ libgtest-dev libgmock-dev dpkg-dev man-db gzip
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Prints nothing when the page renders cleanly; otherwise groff's complaints.
+man_warnings() { MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null; }
+
+section "Package: the man page renders without warnings"
+complaints=$(man_warnings docs/kessandor.6)
+[ -z "$complaints" ] || fail "man -l docs/kessandor.6 warns:"$'\n'"$complaints"
+echo "docs/kessandor.6: no warnings"
+
+section "Package: release build and cmake --install"
+cmake --preset release -B "$build_dir" >/dev/null
+cmake --build "$build_dir" -j2
+cmake --install "$build_dir" --prefix "$scratch/prefix" >/dev/null
+installed=$(cd "$scratch/prefix" && find . -type f | sort)
+echo "$installed"
+for file in ./bin/kessandor ./share/man/man6/kessandor.6; do
+    grep -qx "$file" <<<"$installed" || fail "cmake --install did not install $file"
+done
+
+section "Package: the Debian package"
+(cd "$build_dir" && cpack -G DEB >/dev/null)
+deb="$build_dir/kessandor_1.0_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || fail "cpack did not write $deb"
+dpkg-deb --info "$deb"
+field() { dpkg-deb --field "$deb" "$1"; }
+[ "$(field Package)" = kessandor ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = 1.0 ] || fail "Version is '$(field Version)'"
+[ "$(field Section)" = games ] || fail "Section is '$(field Section)'"
+[[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer is '$(field Maintainer)'"
+[[ "$(field Depends)" == *libc6* ]] || fail "Depends misses libc6: '$(field Depends)'"
+[ "$(field Description | wc -l)" -ge 2 ] || fail "Description has no long text"
+
+dpkg-deb --contents "$deb"
+# Debian's layout for games: binaries in /usr/games, man pages gzipped, the licence as
+# the package's copyright file; nothing else.
+files=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | sort)
+expected="-rw-r--r-- root/root ./usr/share/doc/kessandor/copyright
+-rw-r--r-- root/root ./usr/share/man/man6/kessandor.6.gz
+-rwxr-xr-x root/root ./usr/games/kessandor"
+[ "$files" = "$(sort <<<"$expected")" ] || fail "the package holds"$'\n'"$files"
+
+dpkg-deb --extract "$deb" "$scratch/deb"
+version=$("$scratch/deb/usr/games/kessandor" --version)
+[ "$version" = "kessandor 1.0" ] || fail "the packaged game says '$version'"
+zcat "$scratch/deb/usr/share/man/man6/kessandor.6.gz" | cmp - docs/kessandor.6 ||
+    fail "the packaged man page differs from docs/kessandor.6"
+complaints=$(man_warnings "$scratch/deb/usr/share/man/man6/kessandor.6.gz")
+[ -z "$complaints" ] || fail "the packaged man page warns:"$'\n'"$complaints"
+grep -q '^License: Expat$' "$scratch/deb/usr/share/doc/kessandor/copyright" ||
+    fail "the copyright file names no licence"
+echo "$deb: metadata, contents, game and man page as expected"
