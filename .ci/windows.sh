@@ -46,6 +46,9 @@ trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
 # Set the fresh prefix up first, so the game's deadlines measure the game alone.
 timeout 120 wineboot --init >/dev/null 2>&1 || true
 
+version=$(timeout 60 wine "$exe" --version </dev/null 2>&1 | tr -d '\r')
+[ "$version" = "kessandor 1.0" ] || { echo "kessandor.exe --version says '$version'" >&2; exit 1; }
+
 timeout 150 python3 - "$exe" <<'PYTHON'
 """Plays one one-player game of kessandor.exe through pipes and checks the transcript.
 

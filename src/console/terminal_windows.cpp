@@ -15,13 +15,15 @@ namespace {
 
 std::string keyboardDevice = "CONIN$";
 
+HANDLE openKeyboard() {
+    return CreateFileA(keyboardDevice.c_str(), GENERIC_READ | GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
 // Owns the opened keyboard for one key wait and restores its mode on every way out.
 class KeyboardSession {
 public:
-    KeyboardSession() {
-        handle_ =
-            CreateFileA(keyboardDevice.c_str(), GENERIC_READ | GENERIC_WRITE,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    KeyboardSession() : handle_(openKeyboard()) {
         if (handle_ == INVALID_HANDLE_VALUE) {
             return;
         }
@@ -50,7 +52,7 @@ public:
     HANDLE handle() const { return handle_; }
 
 private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    HANDLE handle_;
     DWORD savedMode_ = 0;
     bool modeSaved_ = false;
 };
