@@ -121,8 +121,9 @@ private:
         const std::int32_t col = game.offeredColumn(chosen);
         const std::int32_t row = game.offeredRow(chosen);
         const char column = Game::columnLetter(col);
-        say(std::string(1, rng_.chance(50) ? column : static_cast<char>(column - 'A' + 'a')) +
-            std::to_string(row + 1));
+        std::string coordinate(1, rng_.chance(50) ? column : static_cast<char>(column - 'A' + 'a'));
+        coordinate += std::to_string(row + 1);
+        say(coordinate);
         session_.biggestMerger =
             std::max(session_.biggestMerger, randomplay::surroundingsOf(game, col, row).companies);
         placeOutpost(col, row, player);
@@ -134,7 +135,8 @@ private:
         for (std::int32_t col = 0; col < kColumns; ++col) {
             for (std::int32_t row = 0; row < kRows; ++row) {
                 if (!theGame->isOffered(col, row)) {
-                    cellName_ = std::string(1, Game::columnLetter(col)) + std::to_string(row + 1);
+                    cellName_.assign(1, Game::columnLetter(col));
+                    cellName_ += std::to_string(row + 1);
                     return cellName_;
                 }
             }
@@ -226,7 +228,9 @@ std::string replayMismatch(const Session& session) {
     for (std::size_t g = 0; g < session.standings.size(); ++g) {
         const std::string_view screen = standingsScreen(shown, g);
         for (const Standing& standing : session.standings[g]) {
-            if (screen.find("$" + std::to_string(standing.netWorth)) == std::string_view::npos) {
+            std::string amount = "$";
+            amount += std::to_string(standing.netWorth);
+            if (screen.find(amount) == std::string_view::npos) {
                 why << "game " << g + 1 << " does not show a net worth of $" << standing.netWorth
                     << "; ";
             }

@@ -155,7 +155,8 @@ inline std::int32_t chooseShares(const Game& game, Rng& rng, std::int32_t player
 
 // Does nothing: a whole game without checks, for timing the rules alone.
 struct Unwatched {
-    void beforeBuild(const Game& /*game*/, std::int32_t /*col*/, std::int32_t /*row*/) {}
+    void beforeBuild(const Game& /*game*/, std::int32_t /*col*/, std::int32_t /*row*/,
+                     std::int32_t /*player*/) {}
     void afterBuild(const Game& /*game*/, std::int32_t /*player*/) {}
     void beforePurchase(const Game& /*game*/, std::int32_t /*player*/) {}
     void afterPurchase(const Game& /*game*/, std::int32_t /*player*/, std::int32_t /*company*/,
@@ -180,7 +181,7 @@ std::int32_t playRandomGame(Rng& rng, Watcher& watcher, const Tactics& tactics =
             const std::int32_t chosen = chooseOffer(game, rng, tactics);
             const std::int32_t col = game.offeredColumn(chosen);
             const std::int32_t row = game.offeredRow(chosen);
-            watcher.beforeBuild(game, col, row);
+            watcher.beforeBuild(game, col, row, p);
             placeOutpost(col, row, p);
             game.clearOffers();
             watcher.afterBuild(game, p);

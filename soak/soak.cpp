@@ -136,7 +136,8 @@ class RuleChecker {
 public:
     explicit RuleChecker(Tally& tally) : tally_(tally) {}
 
-    void beforeBuild(const Game& game, std::int32_t col, std::int32_t row) {
+    void beforeBuild(const Game& game, std::int32_t col, std::int32_t row,
+                     std::int32_t /*player*/) {
         before_ = Snapshot::of(game);
         col_ = col;
         row_ = row;
