@@ -17,7 +17,9 @@ fail() {
     exit 1
 }
 
-# Prints nothing when the page renders cleanly; otherwise groff's complaints.
+# Prints nothing when the page renders cleanly; otherwise groff's complaints (the page
+# itself goes to /dev/null, the complaints to the caller).
+# shellcheck disable=SC2069
 man_warnings() { MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null; }
 
 section "Package: the man page renders without warnings"

@@ -19,8 +19,8 @@ exe="$build_dir/src/kessandor.exe"
 test -f "$exe"
 
 # A static link leaves only DLLs that every Windows has.
-imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
-echo "kessandor.exe imports: $(echo $imports)"
+imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]')
+echo "kessandor.exe imports: ${imports//$'\n'/ }"
 for dll in $imports; do
     case "$dll" in
     kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll) ;;
@@ -46,7 +46,7 @@ trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
 # Set the fresh prefix up first, so the game's deadlines measure the game alone.
 timeout 120 wineboot --init >/dev/null 2>&1 || true
 
-version=$(timeout 60 wine "$exe" --version </dev/null 2>&1 | tr -d '\r')
+version=$(timeout 60 wine "$exe" --version </dev/null 2>&1 | tr -d '\r') || true
 [ "$version" = "kessandor 1.0" ] || { echo "kessandor.exe --version says '$version'" >&2; exit 1; }
 
 timeout 150 python3 - "$exe" <<'PYTHON'
