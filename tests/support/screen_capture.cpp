@@ -74,7 +74,9 @@ std::string expectedMapScreen(const MapRows& rows) {
     std::string screen = "\f             Map of the Galaxy\n            *******************\n\n";
     screen += "     A  B  C  D  E  F  G  H  I  J  K  L\n";
     for (std::size_t row = 0; row < rows.size(); ++row) {
-        screen += " " + std::to_string(row + 1) + "   ";
+        screen += ' ';
+        screen += std::to_string(row + 1);
+        screen += "   ";
         for (const char cell : rows.at(row)) {
             screen += std::string(1, cell) + "  ";
         }
