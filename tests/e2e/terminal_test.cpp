@@ -1,0 +1,64 @@
+// Signals during a key wait: the terminal must come back with echo and line input on.
+#include "harness.h"
+
+namespace e2e {
+namespace {
+
+// Starts a one-player game and plays until the game waits for a key in cbreak mode.
+bool reachKeyWait(Session& s) {
+    if (!startGame(s, {"Ann"})) {
+        return false;
+    }
+    Robot robot{s};
+    const Stop stop = robot.playUntil({Stop::Key, Stop::Standings});
+    return (stop == Stop::Key || stop == Stop::Standings) && s.waitMode(true);
+}
+
+bool lineModeOn(const termios& mode) {
+    return (mode.c_lflag & (ECHO | ICANON)) == (ECHO | ICANON);
+}
+
+TEST(KeyWait, DyingOfASignalRestoresTheTerminal) {
+    struct Case {
+        int signal;
+        const char* keys;  // typed on the terminal, or empty to send the signal directly
+    } const cases[] = {{SIGINT, "\x03"}, {SIGTERM, ""}, {SIGHUP, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(strsignal(c.signal));
+        Session s;
+        ASSERT_TRUE(reachKeyWait(s));
+        if (*c.keys != '\0') {
+            s.send(c.keys);
+        } else {
+            kill(s.gamePid(), c.signal);
+        }
+        const int status = s.finish();
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        EXPECT_TRUE(lineModeOn(s.mode()));
+    }
+}
+
+TEST(KeyWait, CtrlZStopsWithTheTerminalRestoredAndTheWaitResumesOnContinue) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "tells a stopped process by its state in /proc";
+#endif
+    Session s(Wiring::JobControl);
+    ASSERT_TRUE(reachKeyWait(s));
+    const pid_t game = s.gamePid();
+    s.send("\x1a");
+    ASSERT_TRUE(s.waitUntil([&] { return s.processState() == 'T'; }, "the game has stopped"));
+    EXPECT_TRUE(lineModeOn(s.mode())) << "the shell gets the terminal back in line mode";
+    kill(game, SIGCONT);
+    ASSERT_TRUE(s.waitUntil([&] { return s.processState() != 'T'; }, "the game runs again"));
+    ASSERT_TRUE(s.waitMode(true)) << "the wait takes the keyboard again";
+    s.send(" ");
+    Robot robot{s};
+    const Stop next = robot.playUntil({Stop::Turn, Stop::Stock});
+    ASSERT_NE(next, Stop::None) << "the key ended the wait and the game went on";
+    EXPECT_TRUE(lineModeOn(s.mode()));
+    s.closeInput();
+    EXPECT_EQ(s.finish(), 0);
+}
+
+}  // namespace
+}  // namespace e2e
