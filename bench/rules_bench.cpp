@@ -3,6 +3,7 @@
 // is discarded while a benchmark runs, as it would be drawn to a terminal in a real game.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -23,25 +24,23 @@ struct Position {
 
 // Remembers the position before every build of a game.
 struct PositionRecorder : randomplay::Unwatched {
-    std::vector<Position>* positions = nullptr;
+    std::vector<Position> positions;
     void beforeBuild(const Game& game, std::int32_t col, std::int32_t row, std::int32_t player) {
-        positions->push_back(Position{game, col, row, player});
+        positions.push_back(Position{game, col, row, player});
     }
 };
 
 // Every build of a few random games of each size, early, middle and late in the game.
 std::vector<Position> typicalPositions() {
     const randomplay::Headless headless;
-    std::vector<Position> positions;
     PositionRecorder recorder;
-    recorder.positions = &positions;
     for (std::uint32_t seed = 1; seed <= 20; ++seed) {
         theGame = std::make_unique<Game>(static_cast<std::int32_t>(seed % kMaxPlayers) + 1, seed);
         randomplay::Rng rng(seed);
         randomplay::playRandomGame(rng, recorder);
     }
     theGame.reset();
-    return positions;
+    return recorder.positions;
 }
 
 // Builds from the positions in turn, each on a fresh copy of its game. The copy is part of
@@ -129,9 +128,10 @@ Position fourWayMerger() {
         }
         return col < 5 ? 3 : 1;  // D to the left, B to the right
     };
-    const std::int32_t firsts[4][2] = {{0, 0}, {11, 0}, {0, 8}, {11, 8}};
-    for (std::int32_t company = 0; company < 4; ++company) {
-        game.formCompany(firsts[company][0], firsts[company][1], 0);
+    // Founded in letter order, each in its own corner.
+    const std::array<std::array<std::int32_t, 2>, 4> corners = {{{0, 0}, {11, 0}, {0, 8}, {11, 8}}};
+    for (const auto& [col, row] : corners) {
+        game.formCompany(col, row, 0);
     }
     for (std::int32_t col = 0; col < kColumns; ++col) {
         for (std::int32_t row = 0; row < kRows; ++row) {
