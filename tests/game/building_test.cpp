@@ -193,9 +193,13 @@ TEST_F(Building, TheScanCountsCompaniesInNeighbourOrder) {
                                               "2AB", "2AB", "2BA", "2DC"};
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::string& sides = cases[i];
-        paint(0, "E" + sides.substr(0, 1) + "E.........");  // B2's sides, E on its diagonals
-        paint(1, sides.substr(2, 1) + "." + sides.substr(3, 1) + ".........");
-        paint(2, "E" + sides.substr(1, 1) + "E.........");
+        // B2's sides, E on its diagonals. Built with std::string(1, c) rather than "E" + s,
+        // which trips a false -Wrestrict in GCC 12 at -O3.
+        const std::string above(1, sides[0]), below(1, sides[1]), left(1, sides[2]),
+            right(1, sides[3]);
+        paint(0, std::string("E").append(above).append("E........."));
+        paint(1, std::string(left).append(".").append(right).append("........."));
+        paint(2, std::string("E").append(below).append("E........."));
         const NeighbourScan scan = game().scanNeighbours(1, 1);
         const std::string first(scan.count >= 1, scan.first), second(scan.count >= 2, scan.second);
         EXPECT_EQ(std::to_string(scan.count) + first + second, results[i]) << sides;
