@@ -31,8 +31,10 @@ int answerArguments(int argc, char** argv) {
         std::fputs("kessandor " KESSANDOR_VERSION "\n", stdout);
         return 0;
     }
+    // Name the first argument that is out of place: an unknown one, or one after an option.
+    const bool knownOption = argument == "--help" || argument == "--version";
     std::fprintf(stderr, "kessandor: unexpected argument '%s' (try 'kessandor --help')\n",
-                 argv[argc == 2 ? 1 : 2]);
+                 argv[knownOption ? 2 : 1]);
     return 2;
 }
 

@@ -1,5 +1,6 @@
 #include "console/console.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -28,16 +29,18 @@ bool wantsEscapeCodes() {
            std::strcmp(term, "dumb") != 0;
 }
 
-// State shared with the signal handlers. Set before the handlers are installed and left
-// alone until they are removed, so the handlers only ever read settled values.
-int waitFd = -1;
+// State shared with the signal handlers. Written before the handlers are installed and left
+// alone until they are removed again, so a handler only ever reads settled values.
+volatile std::sig_atomic_t waitFd = -1;
 termios savedMode{};   // the terminal's settings before the wait
 termios cbreakMode{};  // the settings during the wait
 
-// Signals that end the program while it waits for a key (Ctrl-C, Ctrl-\, kill, hang-up).
-constexpr std::array<int, 4> kFatalSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+// Signals that end the program while it waits for a key (Ctrl-C, Ctrl-\, kill, hang-up),
+// and the one that suspends it (Ctrl-Z).
+constexpr std::array<int, 5> kWaitSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP};
 
-// Signal handlers use only async-signal-safe calls: tcsetattr, signal, sigprocmask, raise.
+// The handlers use only async-signal-safe calls: tcsetattr, signal, sigaction, sigprocmask
+// and raise.
 extern "C" void onFatalSignal(int signal) {
     // Put the terminal back, then die of the signal as if it had never been caught.
     tcsetattr(waitFd, TCSANOW, &savedMode);
@@ -45,7 +48,13 @@ extern "C" void onFatalSignal(int signal) {
     std::raise(signal);  // delivered as soon as this handler returns
 }
 
-void installStopHandler();
+void setHandler(int signal, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signal, &action, nullptr);
+}
 
 extern "C" void onStopSignal(int /*signal*/) {
     const int savedErrno = errno;
@@ -58,21 +67,27 @@ extern "C" void onStopSignal(int /*signal*/) {
     sigprocmask(SIG_UNBLOCK, &stop, nullptr);
     std::raise(SIGTSTP);
     // Here after SIGCONT: the wait goes on, so take the keyboard back.
-    installStopHandler();
+    setHandler(SIGTSTP, onStopSignal);
     tcsetattr(waitFd, TCSANOW, &cbreakMode);
     errno = savedErrno;
 }
 
-void installHandler(int signal, void (*handler)(int), struct sigaction* previous) {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(signal, &action, previous);
+// Installs `handler` and keeps the previous disposition in `previous`. A signal that whoever
+// started the game chose to ignore (nohup, a background job) stays ignored.
+void installHandler(int signal, void (*handler)(int), struct sigaction& previous) {
+    sigaction(signal, nullptr, &previous);
+    if (previous.sa_handler != SIG_IGN) {
+        setHandler(signal, handler);
+    }
 }
 
-void installStopHandler() {
-    installHandler(SIGTSTP, onStopSignal, nullptr);
+sigset_t waitSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : kWaitSignals) {
+        sigaddset(&set, signal);
+    }
+    return set;
 }
 
 // Owns one key wait: opens the keyboard, switches it to cbreak mode and installs the signal
@@ -94,11 +109,13 @@ public:
         cbreakMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
         cbreakMode.c_cc[VMIN] = 1;   // read returns after one byte...
         cbreakMode.c_cc[VTIME] = 0;  // ...and waits for it as long as it takes
+        std::atomic_signal_fence(std::memory_order_seq_cst);  // settings written before handlers
         // Handlers first: a signal arriving between the two steps finds the settings intact.
-        for (std::size_t i = 0; i < kFatalSignals.size(); ++i) {
-            installHandler(kFatalSignals[i], onFatalSignal, &previousFatal_[i]);
+        for (std::size_t i = 0; i < kWaitSignals.size(); ++i) {
+            const bool stop = kWaitSignals.at(i) == SIGTSTP;
+            installHandler(kWaitSignals.at(i), stop ? onStopSignal : onFatalSignal,
+                           previous_.at(i));
         }
-        installHandler(SIGTSTP, onStopSignal, &previousStop_);
         handlersInstalled_ = true;
         tcsetattr(waitFd, TCSANOW, &cbreakMode);
     }
@@ -116,19 +133,23 @@ private:
             return;
         }
         if (handlersInstalled_) {
+            // With the signals held back, none can land between restoring the settings and
+            // restoring the handlers; one that arrived meanwhile acts once they are back.
+            const sigset_t held = waitSignalSet();
+            sigset_t before;
+            sigprocmask(SIG_BLOCK, &held, &before);
             tcsetattr(waitFd, TCSANOW, &savedMode);
-            for (std::size_t i = 0; i < kFatalSignals.size(); ++i) {
-                sigaction(kFatalSignals[i], &previousFatal_[i], nullptr);
+            for (std::size_t i = 0; i < kWaitSignals.size(); ++i) {
+                sigaction(kWaitSignals.at(i), &previous_.at(i), nullptr);
             }
-            sigaction(SIGTSTP, &previousStop_, nullptr);
             handlersInstalled_ = false;
+            sigprocmask(SIG_SETMASK, &before, nullptr);
         }
         close(waitFd);
         waitFd = -1;
     }
 
-    std::array<struct sigaction, kFatalSignals.size()> previousFatal_{};
-    struct sigaction previousStop_ {};
+    std::array<struct sigaction, kWaitSignals.size()> previous_{};
     bool handlersInstalled_ = false;
 };
 
@@ -156,22 +177,12 @@ bool readByte(int fd, unsigned char& byte, int timeoutMs) {
 
 constexpr int kFollowingByteMs = 50;  // the bytes of one key arrive together
 
-// A cursor or function key sends a sequence: ESC [ parameters final-byte, or ESC O letter.
-// Take all of it, so none of its bytes reaches a later read.
+// A cursor or function key sends a sequence that starts with ESC (ESC [ A, ESC O P, ESC [ [ A
+// on the Linux console, ESC ESC [ A for Alt with a cursor key...). Take every byte that
+// follows within the pause, so none of them reaches a later read.
 void consumeEscapeSequence(int fd) {
     unsigned char byte = 0;
-    if (!readByte(fd, byte, kFollowingByteMs)) {
-        return;  // a lone Escape key
-    }
-    if (byte == 'O') {
-        readByte(fd, byte, kFollowingByteMs);
-        return;
-    }
-    if (byte != '[') {
-        return;  // Alt with a key
-    }
-    // Parameter and intermediate bytes run from 0x20 to 0x3F; the final byte ends it.
-    while (readByte(fd, byte, kFollowingByteMs) && byte >= 0x20 && byte < 0x40) {
+    while (readByte(fd, byte, kFollowingByteMs)) {
     }
 }
 

@@ -20,6 +20,17 @@ HANDLE openKeyboard() {
                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
+// The console whose mode a key wait has changed, for the control handler below.
+HANDLE waitHandle = INVALID_HANDLE_VALUE;
+DWORD waitSavedMode = 0;
+
+// Ctrl-C, Ctrl-Break or closing the window during a key wait: put the mode back, then let the
+// next handler (the system's) end the process as usual. Runs on a thread of its own.
+BOOL WINAPI onConsoleControl(DWORD /*event*/) {
+    SetConsoleMode(waitHandle, waitSavedMode);
+    return FALSE;
+}
+
 // Owns the opened keyboard for one key wait and restores its mode on every way out.
 class KeyboardSession {
 public:
@@ -31,6 +42,9 @@ public:
             return;  // not a console: nothing to switch, nothing to read keys from
         }
         modeSaved_ = true;
+        waitHandle = handle_;
+        waitSavedMode = savedMode_;
+        SetConsoleCtrlHandler(onConsoleControl, TRUE);
         // No echo, no line editing: a key counts without Enter and shows nothing.
         SetConsoleMode(handle_,
                        savedMode_ & ~static_cast<DWORD>(ENABLE_ECHO_INPUT | ENABLE_LINE_INPUT));
@@ -42,6 +56,7 @@ public:
     ~KeyboardSession() {
         if (modeSaved_) {
             SetConsoleMode(handle_, savedMode_);
+            SetConsoleCtrlHandler(onConsoleControl, FALSE);
         }
         if (handle_ != INVALID_HANDLE_VALUE) {
             CloseHandle(handle_);
@@ -57,7 +72,8 @@ private:
     bool modeSaved_ = false;
 };
 
-// Shift, Ctrl, Alt, the Windows keys and the lock keys pressed alone do not end the wait.
+// Shift, Ctrl, Alt and the lock keys pressed alone do not end the wait; nor do the Windows
+// keys, which like Shift only change what another key does.
 bool isModifierOrLock(WORD key) {
     switch (key) {
         case VK_SHIFT:

@@ -11,8 +11,10 @@
 
 namespace {
 
-constexpr std::int32_t kFormedPrice = 100;
-constexpr std::int32_t kFormedNextToStarPrice = 600;
+// What a cell is worth to its company: the price of a company formed on it, and the rise when
+// a company gains it.
+constexpr std::int32_t kCellWorth = 100;
+constexpr std::int32_t kStarCellWorth = 600;
 constexpr std::int32_t kFounderShares = 5;
 
 struct Neighbours {
@@ -53,9 +55,8 @@ std::int32_t companyIndex(char letter) {
     return Game::letterIndex(letter) - 1;
 }
 
-// What a cell adds to the price of the company it joins.
 std::int32_t cellWorth(const Game& game, std::int32_t col, std::int32_t row) {
-    return game.nextToStar(col, row) ? kFormedNextToStarPrice : kFormedPrice;
+    return game.nextToStar(col, row) ? kStarCellWorth : kCellWorth;
 }
 
 }  // namespace

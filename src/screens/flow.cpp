@@ -135,7 +135,7 @@ void playGame() {
             }
         }
         theGame->endDay();
-        if (theGame->day() >= theGame->finalDay()) {
+        if (theGame->day() >= theGame->finalDay()) {  // the day only ever steps up to it
             quitGame = true;
             showStandings(theGame->rankPlayers());
         }
