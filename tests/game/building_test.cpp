@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,15 +14,9 @@ namespace {
 
 using Cells = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
-class Building : public ::testing::Test {
+class Building : public ScreenTest {
 protected:
-    void SetUp() override {
-        theGame = std::make_unique<Game>(4, 1U);
-        for (std::int32_t i = 0; i < kColumns * kRows; ++i) {
-            game().setCell(i / kRows, i % kRows, kEmpty);
-        }
-    }
-    void TearDown() override { theGame.reset(); }
+    void SetUp() override { startScreenGame(4); }
 
     static Game& game() { return *theGame; }
     static void paint(std::int32_t row, const std::string& symbols) {
@@ -31,13 +24,7 @@ protected:
             game().setCell(col, row, symbols.at(col));
         }
     }
-    static std::string row(std::int32_t row) {
-        std::string symbols;
-        for (std::int32_t col = 0; col < kColumns; ++col) {
-            symbols += game().cell(col, row);
-        }
-        return symbols;
-    }
+    static std::string row(std::int32_t row) { return mapRowsOfGame().at(row); }
     // Founds a company on the first cell and grows it over the others.
     static void found(std::int32_t player, const Cells& cells) {
         const char letter = game().formCompany(cells[0].first, cells[0].second, player);
@@ -54,30 +41,27 @@ protected:
     static std::string companies() {
         std::string all;
         for (std::int32_t c = 0; c < kCompanyCount; ++c) {
-            const std::int32_t size = game().size(c), price = game().price(c);
             all += Game::columnLetter(c);
-            all += game().isActive(c) ? std::to_string(size) + "/" + std::to_string(price) : "-";
+            all += game().isActive(c)
+                       ? std::to_string(game().size(c)) + "/" + std::to_string(game().price(c))
+                       : "-";
             all += " ";
         }
         return all;
     }
     // Each player's shares of A to E and cash: "5 0 0 0 0 $6000".
     static std::vector<std::string> players() {
-        std::vector<std::string> all;
+        std::vector<std::string> all(game().playerCount());
         for (std::int32_t p = 0; p < game().playerCount(); ++p) {
-            std::string line;
             for (std::int32_t c = 0; c < kCompanyCount; ++c) {
-                line += std::to_string(game().holdings(p, c)) + " ";
+                all[p] += std::to_string(game().holdings(p, c)) + " ";
             }
-            all.push_back(line + "$" + std::to_string(game().cash(p)));
+            all[p].append("$").append(std::to_string(game().cash(p)));
         }
         return all;
     }
     // Every announcement starts with a cleared screen, a form feed here.
-    std::size_t announcements() const {
-        const std::string shown = screen.output();
-        return static_cast<std::size_t>(std::count(shown.begin(), shown.end(), '\f'));
-    }
+    std::size_t announcements() const { return std::ranges::count(screen.output(), '\f'); }
 
     ScreenCapture screen;  // takes the announcements; their key waits return at once
 };
@@ -184,30 +168,27 @@ TEST_F(Building, ThreeMergersFromOneBuildRunInScanOrder) {
     EXPECT_EQ(announcements(), 3U);
 }
 
-// count is the number of different companies (2 standing for 2 or more), then the first
-// and second letters met above, below, left, right; diagonals do not count.
+// The count of different companies (2 standing for 2 or more), then the first and second
+// letters met above, below, left, right; diagonals do not count.
 TEST_F(Building, TheScanCountsCompaniesInNeighbourOrder) {
-    const std::vector<std::string> cases = {"....", "+*..", "AA..", "A..A", "AB..",
-                                            "A.B.", "AA.B", ".BA.", "..DC"};
-    const std::vector<std::string> results = {"0",   "0",   "1A",  "1A", "2AB",
-                                              "2AB", "2AB", "2BA", "2DC"};
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const std::string& sides = cases[i];
-        // B2's sides, E on its diagonals. Built with std::string(1, c) rather than "E" + s,
-        // which trips a false -Wrestrict in GCC 12 at -O3.
-        const std::string above(1, sides[0]), below(1, sides[1]), left(1, sides[2]),
-            right(1, sides[3]);
-        paint(0, std::string("E").append(above).append("E........."));
-        paint(1, std::string(left).append(".").append(right).append("........."));
-        paint(2, std::string("E").append(below).append("E........."));
-        const NeighbourScan scan = game().scanNeighbours(1, 1);
-        const std::string first(scan.count >= 1, scan.first), second(scan.count >= 2, scan.second);
-        EXPECT_EQ(std::to_string(scan.count) + first + second, results[i]) << sides;
+    const auto scan = [](std::int32_t col, std::int32_t row) {
+        const NeighbourScan s = game().scanNeighbours(col, row);
+        return std::to_string(s.count).append(s.count >= 1, s.first).append(s.count >= 2, s.second);
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"....", "0"},   {"+*..", "0"},   {"AA..", "1A"},  {"A..A", "1A"}, {"AB..", "2AB"},
+        {"A.B.", "2AB"}, {"AA.B", "2AB"}, {".BA.", "2BA"}, {"..DC", "2DC"}};
+    for (const auto& [sides, expected] : cases) {
+        // B2's sides, E on its diagonals; appended, as "E" + s trips a false -Wrestrict in
+        // GCC 12 at -O3.
+        paint(0, std::string("E").append(1, sides[0]).append("E........."));
+        paint(1, std::string(1, sides[2]).append(".").append(1, sides[3]).append("........."));
+        paint(2, std::string("E").append(1, sides[1]).append("E........."));
+        EXPECT_EQ(scan(1, 1), expected) << sides;
     }
     paint(0, ".A..........");
     paint(1, "B...........");
-    const NeighbourScan corner = game().scanNeighbours(0, 0);  // only below and right exist
-    EXPECT_EQ(std::string() + char('0' + corner.count) + corner.first + corner.second, "2BA");
+    EXPECT_EQ(scan(0, 0), "2BA");  // in the corner only below and right exist
 }
 
 }  // namespace

@@ -65,9 +65,7 @@ TEST(GameSetUp, RandomBetweenFavoursTheLowValues) {
 
 TEST(GameSetUp, ANewGameStartsEmptyHanded) {
     const Game game(3, 42U);
-    EXPECT_EQ(game.playerCount(), 3);
-    EXPECT_EQ(game.day(), 1);
-    EXPECT_EQ(game.mergeCount(), 0);
+    EXPECT_TRUE(game.playerCount() == 3 && game.day() == 1 && game.mergeCount() == 0);
     EXPECT_FALSE(game.anyActive());
     for (std::int32_t i = 0; i < kCompanyCount * 3; ++i) {
         const std::int32_t company = i % kCompanyCount, player = i / kCompanyCount;
@@ -107,19 +105,19 @@ TEST(GameSetUp, OffersAreDistinctEmptyAndWithdrawn) {
 }
 
 TEST(GameSetUp, CharacterConversions) {
-    const std::string in = "azAZ5`{@[ ", upper = "AZAZ5`{@[ ";
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        EXPECT_EQ(Game::toUpper(in[i]), upper[i]) << in[i];
+    std::string upper, indices, digits;
+    for (const char c : std::string("azAZ5`{@[ ")) {
+        upper += Game::toUpper(c);
     }
-    const std::string letters = "AELMZ@[a5", digits = "059/:a";
-    const std::vector<std::int32_t> indices = {1, 5, 12, 13, 26, -1, -1, -1, -1};
-    const std::vector<std::int32_t> values = {0, 5, 9, -1, -1, -1};
-    for (std::size_t i = 0; i < letters.size(); ++i) {
-        EXPECT_EQ(Game::letterIndex(letters[i]), indices[i]) << letters[i];
+    for (const char c : std::string("AELMZ@[a5")) {
+        indices += std::to_string(Game::letterIndex(c)) + " ";
     }
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        EXPECT_EQ(Game::digitValue(digits[i]), values[i]) << digits[i];
+    for (const char c : std::string("059/:a")) {
+        digits += std::to_string(Game::digitValue(c)) + " ";
     }
+    EXPECT_EQ(upper, "AZAZ5`{@[ ");
+    EXPECT_EQ(indices, "1 5 12 13 26 -1 -1 -1 -1 ");
+    EXPECT_EQ(digits, "0 5 9 -1 -1 -1 ");
     EXPECT_EQ(std::string() + Game::columnLetter(0) + Game::columnLetter(11), "AL");
 }
 

@@ -6,22 +6,14 @@
 #include <vector>
 
 #include "game/game.h"
+#include "support/screen_capture.h"
 
 namespace {
-
-// A game on a map of empty space, so that every price comes from the cells we build.
-Game emptyGame(std::int32_t players) {
-    Game game(players, 1U);
-    for (std::int32_t i = 0; i < kColumns * kRows; ++i) {
-        game.setCell(i / kRows, i % kRows, kEmpty);
-    }
-    return game;
-}
 
 // Share values 500, 300, 3100 and 0 earn 25, 15, 155 and 0 on top of 150. (Every price is a
 // multiple of 100, so a value such as 399 never occurs.)
 TEST(Money, EachDayPaysFivePercentOfOwnSharesPlus150) {
-    Game game = emptyGame(4);
+    Game game = emptyMapGame(4);
     game.formCompany(0, 0, 0);  // A at 100
     game.setCell(5, 4, kStar);
     game.formCompany(5, 5, 2);  // B at 600
@@ -39,7 +31,7 @@ TEST(Money, EachDayPaysFivePercentOfOwnSharesPlus150) {
 }
 
 TEST(Money, BuyingNothingOrTheMost) {
-    Game game = emptyGame(2);
+    Game game = emptyMapGame(2);
     game.setCell(0, 2, kStar);
     game.formCompany(0, 1, 0);    // 600 beside the star
     game.expandCompany(1, 1, 0);  // + 100
@@ -50,7 +42,7 @@ TEST(Money, BuyingNothingOrTheMost) {
 }
 
 TEST(Money, StandingsAreRichestFirstWithTiesInPlayerOrder) {
-    Game game = emptyGame(3);
+    Game game = emptyMapGame(3);
     game.formCompany(0, 0, 0);  // players 0 and 2 found a company each: 5 shares at 100
     game.formCompany(5, 5, 2);
     std::vector<std::pair<std::int32_t, std::int32_t>> ranked;
@@ -59,7 +51,7 @@ TEST(Money, StandingsAreRichestFirstWithTiesInPlayerOrder) {
     }
     EXPECT_EQ(ranked, (std::vector<std::pair<std::int32_t, std::int32_t>>{
                           {0, 6500}, {2, 6500}, {1, 6000}}));
-    const std::vector<Standing> alone = emptyGame(1).rankPlayers();
+    const std::vector<Standing> alone = emptyMapGame(1).rankPlayers();
     ASSERT_EQ(alone.size(), 1U);
     EXPECT_TRUE(alone[0].player == 0 && alone[0].netWorth == 6000);
 }
@@ -67,7 +59,7 @@ TEST(Money, StandingsAreRichestFirstWithTiesInPlayerOrder) {
 // Reinvesting every dividend long enough makes a fortune beyond 32 bits: net worth, cash and
 // a merger bonus must stop at the largest amount instead of wrapping round.
 TEST(Money, HugeFortunesStopAtTheLargestAmount) {
-    Game game = emptyGame(2);
+    Game game = emptyMapGame(2);
     game.formCompany(0, 0, 0);  // A at 100
     game.formCompany(5, 5, 1);  // B, larger than A
     game.expandCompany(6, 5, 1);

@@ -6,21 +6,14 @@
 #include "console/terminal.h"
 #include "game/game.h"
 
-void ScriptedInput::reset() {
-    char* begin = script_.data();
-    setg(begin, begin, begin + script_.size());
-}
-
-void ScriptedInput::append(const std::string& more) {
-    const std::string rest = pending() + more;
-    script_ = rest;
-    reset();
+void ScriptedInput::load(std::string script) {
+    script_ = std::move(script);
+    setg(script_.data(), script_.data(), script_.data() + script_.size());
 }
 
 ScriptedInput::int_type ScriptedInput::underflow() {
     if (gptr() == egptr() && refill) {
-        script_ = refill();
-        reset();
+        load(refill());
     }
     return gptr() == egptr() ? traits_type::eof() : traits_type::to_int_type(*gptr());
 }
@@ -74,27 +67,27 @@ std::string expectedMapScreen(const MapRows& rows) {
     std::string screen = "\f             Map of the Galaxy\n            *******************\n\n";
     screen += "     A  B  C  D  E  F  G  H  I  J  K  L\n";
     for (std::size_t row = 0; row < rows.size(); ++row) {
-        screen += ' ';
-        screen += std::to_string(row + 1);
-        screen += "   ";
+        screen.append(" ").append(std::to_string(row + 1)).append("   ");
         for (const char cell : rows.at(row)) {
-            screen += std::string(1, cell) + "  ";
+            screen.append(1, cell).append("  ");
         }
         screen += "\n";
     }
     return screen;
 }
 
-void startScreenGame(std::int32_t players) {
-    static const std::array<const char*, 5> kNames = {"Ann", "Bob", "Cy", "Dee", "Eve"};
-    theGame = std::make_unique<Game>(players, 20240607U);
-    for (std::int32_t col = 0; col < kColumns; ++col) {
-        for (std::int32_t row = 0; row < kRows; ++row) {
-            theGame->setCell(col, row, kEmpty);
-        }
+Game emptyMapGame(std::int32_t players, std::uint32_t seed) {
+    Game game(players, seed);
+    for (std::int32_t i = 0; i < kColumns * kRows; ++i) {
+        game.setCell(i / kRows, i % kRows, kEmpty);
     }
+    return game;
+}
+
+void startScreenGame(std::int32_t players) {
+    theGame = std::make_unique<Game>(emptyMapGame(players));
     for (std::int32_t p = 0; p < players; ++p) {
-        theGame->setPlayerName(kNames.at(p), p);
+        theGame->setPlayerName(kPlayerNames.at(p), p);
     }
 }
 

@@ -12,23 +12,21 @@
 #include <streambuf>
 #include <string>
 
+#include "game/game.h"
+
 // Standard input made of a script. When the script runs out, `refill` (if set) is asked for
 // more; an empty answer ends the input.
 class ScriptedInput : public std::streambuf {
 public:
-    explicit ScriptedInput(std::string script) : script_(std::move(script)) { reset(); }
-
+    explicit ScriptedInput(std::string script) { load(std::move(script)); }
     std::function<std::string()> refill;
-
-    void append(const std::string& more);
-    // What has been typed but not read yet.
-    std::string pending() const { return std::string(gptr(), egptr()); }
+    std::string pending() const { return {gptr(), egptr()}; }  // typed but not read yet
 
 protected:
     int_type underflow() override;
 
 private:
-    void reset();
+    void load(std::string script);
     std::string script_;
 };
 
@@ -41,10 +39,8 @@ public:
     ScreenCapture& operator=(const ScreenCapture&) = delete;
 
     ScriptedInput& input() { return input_; }
-    void type(const std::string& text) { input_.append(text); }
     std::string output() const { return output_.str(); }
-    // Returns what was printed since the last call and forgets it.
-    std::string takeOutput();
+    std::string takeOutput();  // what was printed since the last call
 
 private:
     ScriptedInput input_;
@@ -60,13 +56,15 @@ std::string visible(const std::string& screen);
 using MapRows = std::array<std::string, 9>;
 MapRows mapRowsOfGame();
 
-// The screen the galaxy map should draw for these rows, laid out step by step: the title,
-// the column letters, then for each row a space, its number, three spaces and every cell
-// followed by two spaces.
+// The galaxy map screen for these rows: the title, the column letters, then for each row a
+// space, its number, three spaces and every cell followed by two spaces.
 std::string expectedMapScreen(const MapRows& rows);
 
-// Installs a game of `players` named Ann, Bob, Cy, Dee and Eve on an empty map (no stars),
-// with a fixed seed so the offered spots are the same on every run.
+// A game on a map of empty space (no stars), so that every price comes from what a test builds.
+Game emptyMapGame(std::int32_t players, std::uint32_t seed = 20240607U);
+
+// Installs emptyMapGame(players) as theGame, its players named as below.
+inline const std::array<std::string, 5> kPlayerNames = {"Ann", "Bob", "Cy", "Dee", "Eve"};
 void startScreenGame(std::int32_t players);
 
 // Screen tests start with no game and leave none behind.
