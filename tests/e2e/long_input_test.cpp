@@ -11,8 +11,7 @@ const long kMaxGrowthKb = 512;  // a game that kept the line would grow by a meg
 // Plays a one-player game up to its first stock stage.
 void reachStockStage(Session& s) {
     ASSERT_TRUE(startGame(s, {"Ann"}));
-    Robot robot{s};
-    ASSERT_EQ(robot.playUntil({Stop::Stock}), Stop::Stock);
+    ASSERT_EQ(Robot{s}.playUntil({Stop::Stock}), Stop::Stock);
 }
 
 TEST(LongLine, IsReadInBoundedMemoryAtEveryPrompt) {
@@ -69,8 +68,8 @@ TEST(LongLine, IsReadInBoundedMemoryAtEveryPrompt) {
             const std::string after = c.reach(s);
             s.send(c.line(s, length));
             EXPECT_TRUE(s.expect(after));
-            EXPECT_EQ(s.segment().find("Sorry"), std::string::npos) << s.screen();
-            EXPECT_EQ(s.segment().find("not a valid"), std::string::npos) << s.screen();
+            EXPECT_EQ(s.segment().find("Sorry"), npos) << s.screen();
+            EXPECT_EQ(s.segment().find("not a valid"), npos) << s.screen();
             s.closeInput();
             EXPECT_EQ(s.finish(), 0) << s.screen();
             residentKb[length == kMegabyte] = s.usage().ru_maxrss;

@@ -9,9 +9,8 @@ bool reachKeyWait(Session& s) {
     if (!startGame(s, {"Ann"})) {
         return false;
     }
-    Robot robot{s};
-    const Stop stop = robot.playUntil({Stop::Key, Stop::Standings});
-    return (stop == Stop::Key || stop == Stop::Standings) && s.waitMode(true);
+    const Stop stop = Robot{s}.playUntil({Stop::Key, Stop::Standings});
+    return (stop == Stop::Key || stop == Stop::Standings) && s.waitCbreak();
 }
 
 bool lineModeOn(const termios& mode) {
@@ -19,21 +18,17 @@ bool lineModeOn(const termios& mode) {
 }
 
 TEST(KeyWait, DyingOfASignalRestoresTheTerminal) {
-    struct Case {
-        int signal;
-        const char* keys;  // typed on the terminal, or empty to send the signal directly
-    } const cases[] = {{SIGINT, "\x03"}, {SIGTERM, ""}, {SIGHUP, ""}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(strsignal(c.signal));
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
         Session s;
         ASSERT_TRUE(reachKeyWait(s));
-        if (*c.keys != '\0') {
-            s.send(c.keys);
+        if (signal == SIGINT) {
+            s.send("\x03");  // Ctrl-C typed on the terminal
         } else {
-            kill(s.gamePid(), c.signal);
+            kill(s.gamePid(), signal);
         }
         const int status = s.finish();
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
         EXPECT_TRUE(lineModeOn(s.mode()));
     }
 }
@@ -50,11 +45,10 @@ TEST(KeyWait, CtrlZStopsWithTheTerminalRestoredAndTheWaitResumesOnContinue) {
     EXPECT_TRUE(lineModeOn(s.mode())) << "the shell gets the terminal back in line mode";
     kill(game, SIGCONT);
     ASSERT_TRUE(s.waitUntil([&] { return s.processState() != 'T'; }, "the game runs again"));
-    ASSERT_TRUE(s.waitMode(true)) << "the wait takes the keyboard again";
+    ASSERT_TRUE(s.waitCbreak()) << "the wait takes the keyboard again";
     s.send(" ");
-    Robot robot{s};
-    const Stop next = robot.playUntil({Stop::Turn, Stop::Stock});
-    ASSERT_NE(next, Stop::None) << "the key ended the wait and the game went on";
+    ASSERT_NE(Robot{s}.playUntil({Stop::Turn, Stop::Stock}), Stop::None)
+        << "the key ended the wait and the game went on";
     EXPECT_TRUE(lineModeOn(s.mode()));
     s.closeInput();
     EXPECT_EQ(s.finish(), 0);

@@ -34,15 +34,14 @@ TEST_F(TurnScreen, MapCellsStandUnderTheirColumnLetters) {
     ScreenCapture screen;
     showMap();
     const std::string shown = screen.output();
-    EXPECT_EQ(shown, expectedMapScreen(rows)) << visible(shown);
+    EXPECT_EQ(shown, expectedMapScreen(rows));
 
-    // Counted from 1, the cell of column c stands at 6 + 3c, under the letter of column c.
-    std::vector<std::string> lines;
+    // Counted from 0, the cell of column c stands at 5 + 3c, under the letter of column c.
     std::istringstream in(shown);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
+    std::vector<std::string> lines(13);
+    for (std::string& line : lines) {
+        std::getline(in, line);
     }
-    ASSERT_EQ(lines.size(), 13U);
     for (int col = 0; col < kColumns; ++col) {
         EXPECT_EQ(lines.at(3).at(5 + 3 * col), 'A' + col);
         for (int row = 0; row < kRows; ++row) {
@@ -51,8 +50,12 @@ TEST_F(TurnScreen, MapCellsStandUnderTheirColumnLetters) {
     }
 }
 
+// Each bad answer redraws the map and repeats the same offers, and the answer to a repeated
+// prompt ends its line: a column beyond L, row 0, the coordinates reversed, one letter, the
+// star at A1 and a cell that was not offered.
 TEST_F(TurnScreen, BuildPromptRepeatsOnABadAnswerWithTheSameOffers) {
     startScreenGame(1);
+    theGame->setCell(0, 0, kStar);
     Game preview = *theGame;  // the same random state draws the same five spots
     preview.offerSpots();
     MapRows rows = mapRowsOfGame();
@@ -62,17 +65,20 @@ TEST_F(TurnScreen, BuildPromptRepeatsOnABadAnswerWithTheSameOffers) {
         spots += Game::columnLetter(preview.offeredColumn(i)) +
                  std::to_string(preview.offeredRow(i) + 1) + " ";
     }
+    const std::string notOffered = std::string(1, char('A' + rows.at(8).find('.'))) + "9";
     const int col = preview.offeredColumn(2);
     const int row = preview.offeredRow(2);
-    std::string answer{static_cast<char>('a' + col), static_cast<char>('1' + row)};
-    ScreenCapture screen("A0\n" + answer + "junk\n");
+    ScreenCapture screen("M1\nA0\n3B\nA\nA1\n" + notOffered + "\n" +
+                         std::string{char('a' + col), char('1' + row)} + "junk\n");
     buildStage(0);
 
     const std::string offers = "\n[Here are coordinates you can build on][:]\n" + spots +
                                "\n\n[Where Do you Wish to Build][?] ";
-    const std::string expected = expectedMapScreen(rows) + offers + expectedMapScreen(rows) +
-                                 "\n[That was not a valid Choice] " + offers + "\n";
-    EXPECT_EQ(screen.output(), expected) << visible(screen.output());
+    std::string expected = expectedMapScreen(rows) + offers;
+    for (int bad = 0; bad < 6; ++bad) {
+        expected += expectedMapScreen(rows) + "\n[That was not a valid Choice] " + offers + "\n";
+    }
+    EXPECT_EQ(screen.output(), expected);
     EXPECT_EQ(theGame->cell(col, row), kOutpost);
     for (int i = 0; i < kOfferCount; ++i) {
         if (i != 2) {
@@ -108,8 +114,7 @@ TEST_F(TurnScreen, MenuAnswersInvalidChoiceUnconfirmedQuitHoldingsAndMap) {
     const std::string quit = "\n[Do you really wish to quit][?]: ";
     EXPECT_EQ(screen.output(), header + "\n[Sorry, that was not a valid choice]\n" + header + quit +
                                    header + kHoldingsHead + "    *** No Corporations Formed ***\n" +
-                                   header + expectedMapScreen(mapRowsOfGame()) + header + quit)
-        << visible(screen.output());
+                                   header + expectedMapScreen(mapRowsOfGame()) + header + quit);
 }
 
 }  // namespace
