@@ -64,8 +64,8 @@ TEST(Console, ReadIntSignsClampingAndNonNumbers) {
         {"42", 42, ""}};
     for (const auto& [script, value, pending] : cases) {
         ScreenCapture screen(script);
-        EXPECT_EQ(console().readInt(), value) << visible(script);
-        EXPECT_EQ(screen.input().pending(), pending) << visible(script);
+        EXPECT_EQ(console().readInt(), value) << testing::PrintToString(script);
+        EXPECT_EQ(screen.input().pending(), pending) << testing::PrintToString(script);
     }
 }
 
@@ -91,7 +91,7 @@ TEST(Console, EndOfInputEndsEveryReadButALastAnswerStillCounts) {
     for (const std::string script : {"", "   \n\t \n"}) {
         for (const auto& read : reads) {
             ScreenCapture screen(script);
-            EXPECT_THROW(read(), EndOfInput) << visible(script);
+            EXPECT_THROW(read(), EndOfInput) << testing::PrintToString(script);
         }
     }
     ScreenCapture screen("42 x Ann");

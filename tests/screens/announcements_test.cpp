@@ -65,7 +65,7 @@ TEST_F(AnnouncementScreen, MergerReportNamesSurvivorAndListsShareholders) {
         const auto entries = theGame->mergeCompanies(c.a, c.b);
         ScreenCapture screen;
         announceMerger(entries, c.a, c.b);
-        EXPECT_EQ(screen.output(), c.expected) << visible(screen.output());
+        EXPECT_EQ(screen.output(), c.expected);
     }
 }
 

@@ -38,8 +38,7 @@ TEST_F(StockScreen, MenuInvalidChoiceListDisplayAndEnd) {
                                    "Name               Stock Owned  Stock Price  Net Worth\n"
                                    "------------------------------------------------------\n"
                                    "A: Altair StarWays      0          $600          $0\n\n" +
-                                   header + map + header)
-        << visible(screen.output());
+                                   header + map + header);
 }
 
 TEST_F(StockScreen, BuyDialogRepeatsSilentlyUntilTheCountFits) {
@@ -74,8 +73,7 @@ TEST_F(StockScreen, UnaffordableCompanyIsPassedOverSilently) {
     stockStage(0);
     EXPECT_EQ(screen.output(), map + stageHeader(550) + "\n" +
                                    buyPrompt(550, "B: Betelgeuse, Ltd.", 100, 5) + stageHeader(50) +
-                                   "\n")
-        << visible(screen.output());
+                                   "\n");
     EXPECT_EQ(theGame->holdings(0, 1), 5 + 56 + 5);
 }
 
@@ -90,8 +88,7 @@ TEST_F(StockScreen, LaterCompanySeesTheCashLeftByAnEarlierPurchase) {
     stockStage(0);
     EXPECT_EQ(screen.output(),
               map + stageHeader(6000) + "\n" + buyPrompt(6000, "A: Altair StarWays", 200, 30) +
-                  buyPrompt(5400, "C: Capella Freight Co.", 100, 54) + stageHeader(5000) + "\n")
-        << visible(screen.output());
+                  buyPrompt(5400, "C: Capella Freight Co.", 100, 54) + stageHeader(5000) + "\n");
     EXPECT_EQ(theGame->holdings(0, 0), 3);
     EXPECT_EQ(theGame->holdings(0, 2), 4);
 }

@@ -39,20 +39,6 @@ std::string ScreenCapture::takeOutput() {
     return text;
 }
 
-std::string visible(const std::string& screen) {
-    std::string shown;
-    for (const char c : screen) {
-        if (c == '\n') {
-            shown += "\\n\n";
-        } else if (c == '\f') {
-            shown += "<FF>";
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-
 MapRows mapRowsOfGame() {
     MapRows rows;
     for (std::int32_t row = 0; row < kRows; ++row) {

@@ -49,9 +49,6 @@ private:
     std::streambuf* savedOut_;
 };
 
-// Line ends and form feeds made visible, for readable failure messages.
-std::string visible(const std::string& screen);
-
 // The nine rows of theGame's map, each as its twelve cells from column A to L.
 using MapRows = std::array<std::string, 9>;
 MapRows mapRowsOfGame();
