@@ -2,7 +2,7 @@
 .PHONY: play test sanitize clean
 
 play:
-	cmake --preset release && cmake --build --preset release && ./build/release/kessandor
+	cmake --preset release && cmake --build --preset release --target kessandor && ./build/release/src/kessandor
 
 test:
 	cmake --preset release && cmake --build --preset release && ctest --preset release
