@@ -1,5 +1,5 @@
-// Games played through the terminal by reading the screen: the map is random, so every
-// answer comes from what the game shows. The exact screens are checked in process.
+// Whole games played through the terminal by reading the screen: the map is random, so
+// every answer comes from what the game shows. The exact screens are checked in process.
 #include "harness.h"
 
 namespace e2e {
@@ -10,47 +10,6 @@ std::string header(const std::string& name, int day) {
         .append(name)
         .append("'s Turn]          [Day: ")
         .append(std::to_string(day) + "]");
-}
-
-TEST(Turn, MenuOptionsALowerCaseSpotAKeyWaitAndQuit) {
-    Session s;
-    ASSERT_TRUE(startGame(s, {"Zed"}));
-    const std::pair<const char*, std::string> options[] = {
-        {"", header("Zed", 1)},
-        {"d\n", kClear + "             Map of the Galaxy\n"},
-        {"s\n", "    *** No Corporations Formed ***\n"},
-        {"q\nN\n", "[Do you really wish to quit][?]: "}};
-    for (const auto& [keys, shown] : options) {
-        s.send(keys);
-        ASSERT_TRUE(s.expect(shown)) << keys;
-        ASSERT_TRUE(s.expect("[Choice][?]  ")) << keys;
-    }
-    s.send("b\n");
-    ASSERT_EQ(nextStop(s), Stop::Build);
-    const std::vector<std::string> spots = offeredSpots(s);
-    ASSERT_EQ(spots.size(), 5u) << s.screen();
-    s.send(std::string{char(spots[4][0] - 'A' + 'a'), spots[4][1]} + "+junk\n");
-    Stop stop = nextStop(s);
-    EXPECT_NE(stop, Stop::Build) << "a lower-case spot with trailing junk is taken";
-    if (stop != Stop::Key) {
-        Robot robot{s};
-        robot.answer(stop);
-        stop = robot.playUntil({Stop::Key});
-    }
-    // The first announcement founds a company; its stock stage follows the key.
-    ASSERT_EQ(stop, Stop::Key);
-    ASSERT_TRUE(s.waitCbreak()) << "the key wait reads without Enter and without echo";
-    s.send("\x1b[A");  // a cursor key: three bytes, one key
-    ASSERT_EQ(nextStop(s), Stop::Stock);
-    EXPECT_EQ(s.segment().find("^["), npos) << "the key is not echoed";
-    EXPECT_TRUE(s.mode().c_lflag & ECHO);
-    s.send("e\n");
-    ASSERT_EQ(nextStop(s), Stop::Turn);
-    EXPECT_EQ(s.consumed().find("Sorry"), npos) << "nothing of the key leaked, N was taken";
-    s.send("q\ny\n");
-    ASSERT_TRUE(s.expect(kTitle));
-    s.send("q\n");
-    EXPECT_EQ(s.finish(), 0);
 }
 
 // Plays a whole game to its standings, buying shares on the way, and checks the days and

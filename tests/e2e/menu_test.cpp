@@ -5,24 +5,15 @@
 namespace e2e {
 namespace {
 
-TEST(TitleMenu, ClearsTheWindowForEachScreenTakesLowerCaseKeysAndQuitsQuietly) {
+// Lower-case keys, two of them on one line, each screen cleared with escape codes.
+TEST(TitleMenu, ClearsTheWindowForEachScreenAndQuitsQuietly) {
     Session s;
     ASSERT_TRUE(s.expect(kMenuPrompt));
     EXPECT_TRUE(s.consumed().starts_with(kTitle)) << "the title screen comes first";
-    const std::pair<const char*, std::vector<std::string>> cases[] = {
-        {"c\n", {"Programming: The Kessandor developers"}},
-        {"h\n", {"Hall of fame is not implemented in this version"}},
-        {"i\n", {"\t\t\t***Instructions***\n\n\nMorwayne is a game"}},
-        {"x\n", {"Sorry, that is not a valid choice."}},
-        {"hc\n", {"Hall of fame is not", "Programming: "}},
-    };
-    for (const auto& [keys, screens] : cases) {
-        SCOPED_TRACE(keys);
-        s.send(keys);
-        for (const std::string& screen : screens) {
-            ASSERT_TRUE(s.expect(kClear + screen));
-            ASSERT_TRUE(s.expect(kMenuPrompt));
-        }
+    s.send("hc\n");
+    for (const char* screen : {"Hall of fame is not implemented", "Programming: "}) {
+        ASSERT_TRUE(s.expect(kClear + screen));
+        ASSERT_TRUE(s.expect(kMenuPrompt));
     }
     s.send("q\n");
     EXPECT_EQ(s.finish(), 0);

@@ -1,4 +1,5 @@
-// Signals during a key wait: the terminal must come back with echo and line input on.
+// The key wait on a real terminal: one key without Enter and without echo, and after a
+// signal the terminal must come back with echo and line input on.
 #include "harness.h"
 
 namespace e2e {
@@ -15,6 +16,25 @@ bool reachKeyWait(Session& s) {
 
 bool lineModeOn(const termios& mode) {
     return (mode.c_lflag & (ECHO | ICANON)) == (ECHO | ICANON);
+}
+
+TEST(KeyWait, TakesOneKeyWithoutEnterOrEchoAndLeaksNothingOfACursorKey) {
+    Session s;
+    ASSERT_TRUE(startGame(s, {"Zed"}));
+    // The first announcement founds a company; its stock stage follows the key.
+    ASSERT_EQ(Robot{s}.playUntil({Stop::Key}), Stop::Key);
+    ASSERT_TRUE(s.waitCbreak());
+    s.send("\x1b[A");  // a cursor key: three bytes, one key
+    ASSERT_EQ(nextStop(s), Stop::Stock);
+    EXPECT_EQ(s.segment().find("^["), npos) << "the key is not echoed";
+    EXPECT_TRUE(lineModeOn(s.mode()));
+    s.send("e\n");
+    ASSERT_EQ(nextStop(s), Stop::Turn);
+    EXPECT_EQ(s.consumed().find("Sorry"), npos) << "nothing of the key leaked";
+    s.send("q\ny\n");
+    ASSERT_TRUE(s.expect(kTitle)) << "a confirmed quit goes back to the title menu";
+    s.send("q\n");
+    EXPECT_EQ(s.finish(), 0);
 }
 
 TEST(KeyWait, DyingOfASignalRestoresTheTerminal) {

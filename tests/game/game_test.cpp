@@ -1,4 +1,4 @@
-// A new game's state, its random source, the galaxy map and the offered spots.
+// The random source, the galaxy map and the offered spots.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <algorithm>
 #include <regex>
+#include <utility>
 #include <vector>
 
 #include "game/game.h"
@@ -13,6 +14,7 @@ namespace {
 
 class FlowScreen : public ScreenTest {};
 
+const std::string kMenuPrompt = "[Your Choice][?] ";
 const std::string kMenu =
     "\n\n\n\n[Menu Choices]: [C]redits [H]all of Fame [I]nstructions [S]tart [Q]uit\n"
     "[Your Choice][?] ";
@@ -82,62 +84,53 @@ TEST_F(FlowScreen, PlayerCountIsAskedUntilOneToFiveThenEveryName) {
     }
 }
 
-// Plays by reading the screen: whenever the typed answers run out, answers the prompt showing
-// by its kind, the build prompt with the first offered spot and the turn menu of `quitDay`
-// with a confirmed quit. `endAt`, or a prompt without an answer, ends the input there.
+// Each prompt by a text its line holds, and the answer to type there.
+using Prompts = std::vector<std::pair<std::string, std::string>>;
+const std::string kBuildPrompt = "Build][?] ", kTurnPrompt = "[Choice][?]  ";
+
+// Plays by reading the screen: whenever the typed input runs out, answers the prompt on the
+// last line shown by the first of `answers` that it holds, the build prompt with the first
+// offered spot and the turn menu of `quitDay` with a confirmed quit. The input ends at
+// `endAt`, or at a prompt without an answer.
 struct Robot {
-    Robot(ScreenCapture& screen, const std::map<std::string, std::string>& answers,
-          const std::string& endAt = "", int quitDay = 0) {
+    Robot(ScreenCapture& screen, const Prompts& answers, const std::string& endAt = "",
+          int quitDay = 0) {
         screen.input().refill = [=, this, &screen, asked = 0]() mutable {
             shown += screen.takeOutput();
-            const std::string kind = promptKind();
-            const std::string reply = kind == "build"
-                                          ? Game::columnLetter(theGame->offeredColumn(0)) +
-                                                std::to_string(theGame->offeredRow(0) + 1) + "\n"
-                                      : kind == "turn" && theGame->day() == quitDay ? "Q\nY\n"
-                                      : answers.contains(kind) ? answers.at(kind)
-                                                               : "";
-            if (kind == endAt || reply.empty() || ++asked > 5000) {
-                endedAt = kind;
-                shownAtEnd = shown.size();
+            // The prompt showing is the one that stands last, on the last line.
+            const auto place = [&](const auto& a) { return shown.rfind(a.first) + 1; };
+            const auto answer = std::ranges::max_element(answers, {}, place);
+            if (place(*answer) <= shown.rfind('\n') + 1 || ++asked > 5000) {
                 return std::string();
             }
-            return reply;
+            if (answer->first == endAt) {
+                endedAt = endAt;
+                return std::string();
+            }
+            if (answer->first == kBuildPrompt) {
+                return Game::columnLetter(theGame->offeredColumn(0)) +
+                       std::to_string(theGame->offeredRow(0) + 1) + "\n";
+            }
+            return answer->first == kTurnPrompt && theGame->day() == quitDay ? "Q\nY\n"
+                                                                             : answer->second;
         };
     }
-
-    std::string promptKind() const {
-        static const std::map<std::string, std::string> kPrompts = {
-            {"[Your Choice][?] ", "title"},    {"people are playing][?]: ", "count"},
-            {"Between 1 and 5]: ", "recount"}, {"'s name][?]: ", "name"},
-            {"[Choice][?]  ", "turn"},         {"quit][?]: ", "quit"},
-            {"Build][?] ", "build"},           {"[Choice]?  ", "stock"}};
-        for (const auto& [prompt, kind] : kPrompts) {
-            if (shown.ends_with(prompt)) {
-                return kind;
-            }
-        }
-        return shown.compare(shown.rfind('\n') + 1, 2, "[$") == 0 ? "buy" : "?";
-    }
-
-    std::string shown;    // everything printed so far
-    std::string endedAt;  // the kind of prompt showing when the input ended
-    std::size_t shownAtEnd = 0;
+    std::string shown;    // everything printed until the input ended
+    std::string endedAt;  // `endAt` once the input ended there
 };
 
 TEST_F(FlowScreen, EndOfInputAtAnyPromptEndsTheLineAndTheProgram) {
-    const std::map<std::string, std::string> answers = {
-        {"title", "S\n"}, {"count", "7\n"},   {"recount", "1\n"}, {"name", "Ann\n"},
-        {"turn", "Q\n"},  {"quit", "N\nB\n"}, {"stock", "B\n"},   {"buy", "0\n"}};
-    for (const char* prompt :
-         {"title", "count", "recount", "name", "turn", "quit", "build", "stock", "buy"}) {
+    const Prompts answers = {
+        {kMenuPrompt, "S\n"},    {"playing][?]: ", "7\n"}, {"1 and 5]: ", "1\n"},
+        {"name][?]: ", "Ann\n"}, {kTurnPrompt, "Q\n"},     {"quit][?]: ", "N\nB\n"},
+        {kBuildPrompt, ""},      {"[Choice]?  ", "B\n"},   {" each, Can buy ", "0\n"}};
+    for (const auto& [prompt, reply] : answers) {
         Game::fixClock(4242U);
         ScreenCapture screen;
-        Robot robot(screen, answers, prompt);
+        const Robot robot(screen, answers, prompt);
         EXPECT_EQ(runMainLoop(), 0);
-        robot.shown += screen.takeOutput();
         EXPECT_EQ(robot.endedAt, prompt);
-        EXPECT_EQ(robot.shown.substr(robot.shownAtEnd), "\n") << prompt;
+        EXPECT_EQ(screen.takeOutput(), "\n") << prompt;
         EXPECT_EQ(theGame, nullptr);
     }
 }
@@ -162,7 +155,8 @@ TEST_F(FlowScreen, GameLengthAndTheStandingsAfterTheLastDay) {
         startScreenGame(c.players);
         theGame->resetMap(c.players);  // stars again
         ScreenCapture screen;
-        Robot robot(screen, {{"turn", "B\n"}, {"stock", "E\n"}}, "", c.quitDay);
+        Robot robot(screen, {{kTurnPrompt, "B\n"}, {kBuildPrompt, ""}, {"[Choice]?  ", "E\n"}}, "",
+                    c.quitDay);
         playGame();
         robot.shown += screen.takeOutput();
 

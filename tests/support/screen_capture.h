@@ -54,7 +54,8 @@ using MapRows = std::array<std::string, 9>;
 MapRows mapRowsOfGame();
 
 // The galaxy map screen for these rows: the title, the column letters, then for each row a
-// space, its number, three spaces and every cell followed by two spaces.
+// space, its number, three spaces and every cell followed by two spaces, so that each cell
+// stands under its column letter.
 std::string expectedMapScreen(const MapRows& rows);
 
 // A game on a map of empty space (no stars), so that every price comes from what a test builds.
