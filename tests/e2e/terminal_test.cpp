@@ -19,22 +19,26 @@ bool lineModeOn(const termios& mode) {
 }
 
 TEST(KeyWait, TakesOneKeyWithoutEnterOrEchoAndLeaksNothingOfACursorKey) {
-    Session s;
-    ASSERT_TRUE(startGame(s, {"Zed"}));
-    // The first announcement founds a company; its stock stage follows the key.
-    ASSERT_EQ(Robot{s}.playUntil({Stop::Key}), Stop::Key);
-    ASSERT_TRUE(s.waitCbreak());
-    s.send("\x1b[A");  // a cursor key: three bytes, one key
-    ASSERT_EQ(nextStop(s), Stop::Stock);
-    EXPECT_EQ(s.segment().find("^["), npos) << "the key is not echoed";
-    EXPECT_TRUE(lineModeOn(s.mode()));
-    s.send("e\n");
-    ASSERT_EQ(nextStop(s), Stop::Turn);
-    EXPECT_EQ(s.consumed().find("Sorry"), npos) << "nothing of the key leaked";
-    s.send("q\ny\n");
-    ASSERT_TRUE(s.expect(kTitle)) << "a confirmed quit goes back to the title menu";
-    s.send("q\n");
-    EXPECT_EQ(s.finish(), 0);
+    // A cursor key (three bytes) and F1 on the Linux console (four bytes): one key each.
+    for (const char* key : {"\x1b[A", "\x1b[[A"}) {
+        SCOPED_TRACE(key + 1);
+        Session s;
+        ASSERT_TRUE(startGame(s, {"Zed"}));
+        // The first announcement founds a company; its stock stage follows the key.
+        ASSERT_EQ(Robot{s}.playUntil({Stop::Key}), Stop::Key);
+        ASSERT_TRUE(s.waitCbreak());
+        s.send(key);
+        ASSERT_EQ(nextStop(s), Stop::Stock);
+        EXPECT_EQ(s.segment().find("^["), npos) << "the key is not echoed";
+        EXPECT_TRUE(lineModeOn(s.mode()));
+        s.send("e\n");
+        ASSERT_EQ(nextStop(s), Stop::Turn);
+        EXPECT_EQ(s.consumed().find("Sorry"), npos) << "nothing of the key leaked";
+        s.send("q\ny\n");
+        ASSERT_TRUE(s.expect(kTitle)) << "a confirmed quit goes back to the title menu";
+        s.send("q\n");
+        EXPECT_EQ(s.finish(), 0);
+    }
 }
 
 TEST(KeyWait, DyingOfASignalRestoresTheTerminal) {
