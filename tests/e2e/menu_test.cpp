@@ -20,6 +20,20 @@ TEST(TitleMenu, ClearsTheWindowForEachScreenAndQuitsQuietly) {
     EXPECT_EQ(s.rest(), "q\n") << "only the echo of the key: nothing is cleared or written";
 }
 
+TEST(TitleMenu, AsksAgainForABadPlayerCountAndTakesANameWordByWord) {
+    Session s;
+    s.send("s\n0\n6\n-1\nabc\n2\n");
+    for (int bad = 0; bad < 4; ++bad) {
+        ASSERT_TRUE(s.expect("\n\n[Please Choose a Number Between 1 and 5]: "));
+    }
+    ASSERT_TRUE(s.expect("[What is player 1's name][?]: "));
+    s.send("Ann Lee\n");  // the second word answers the second prompt at once
+    ASSERT_TRUE(s.expect("[What is player 2's name][?]: "));
+    ASSERT_TRUE(s.expect("[Ann's Turn]          [Day: 1]"));
+    s.send("q\ny\nq\n");
+    EXPECT_EQ(s.finish(), 0);
+}
+
 TEST(TitleMenu, EndOfInputAtAnyPromptEndsTheLineAndExitsAtOnce) {
     const std::pair<const char*, const char*> cases[] = {
         {"", "[Your Choice][?] "},
