@@ -210,12 +210,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 size - 1 - scheduleLength);
     fuzzing::ByteInput input(text, atOnce ? std::vector<std::size_t>{} : chunks);
     randomplay::DiscardBuffer discard;
-    std::streambuf* savedIn = std::cin.rdbuf(&input);
-    std::streambuf* savedOut = std::cout.rdbuf(&discard);
+    const fuzzing::StreamSwap swap(input, discard);
     Typed typed(text);
     for (std::size_t i = 0; readAndCheck(schedule[i % schedule.size()], typed, input); ++i) {
     }
-    std::cin.rdbuf(savedIn);
-    std::cout.rdbuf(savedOut);
     return 0;
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <iostream>
 #include <utility>
 
 #include "console/terminal.h"
@@ -10,26 +9,6 @@
 #include "screens/flow.h"
 
 namespace fuzzing {
-namespace {
-
-// Swaps standard input and output for the life of the object.
-class StreamSwap {
-public:
-    StreamSwap(std::streambuf& input, std::streambuf& output)
-        : savedIn_(std::cin.rdbuf(&input)), savedOut_(std::cout.rdbuf(&output)) {}
-    ~StreamSwap() {
-        std::cin.rdbuf(savedIn_);
-        std::cout.rdbuf(savedOut_);
-    }
-    StreamSwap(const StreamSwap&) = delete;
-    StreamSwap& operator=(const StreamSwap&) = delete;
-
-private:
-    std::streambuf* savedIn_;
-    std::streambuf* savedOut_;
-};
-
-}  // namespace
 
 void prepareInProcessRuns() {
     setenv("TERM", "dumb", 1);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iostream>
 #include <streambuf>
 #include <string>
 #include <string_view>
@@ -18,6 +19,23 @@ inline constexpr std::uint32_t kClock = 1700000000;
 // Once per process, before the first run: a dumb terminal (form feeds, no escape codes), no
 // keyboard, and the fixed clock.
 void prepareInProcessRuns();
+
+// Swaps standard input and output for the life of the object.
+class StreamSwap {
+public:
+    StreamSwap(std::streambuf& input, std::streambuf& output)
+        : savedIn_(std::cin.rdbuf(&input)), savedOut_(std::cout.rdbuf(&output)) {}
+    ~StreamSwap() {
+        std::cin.rdbuf(savedIn_);
+        std::cout.rdbuf(savedOut_);
+    }
+    StreamSwap(const StreamSwap&) = delete;
+    StreamSwap& operator=(const StreamSwap&) = delete;
+
+private:
+    std::streambuf* savedIn_;
+    std::streambuf* savedOut_;
+};
 
 // Standard input made of a copy of `bytes`. A list of chunk sizes hands the bytes to the
 // reader a few at a time, as a terminal does line by line; without one they come at once.
