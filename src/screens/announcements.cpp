@@ -6,9 +6,6 @@
 #include "game/game.h"
 #include "screens/company_names.h"
 
-namespace {
-
-// The frame shared by the announcement screens: a cleared screen, then the title.
 void announcementTitle(std::string_view title) {
     Console& out = *theConsole;
     out.clearScreen();
@@ -17,6 +14,8 @@ void announcementTitle(std::string_view title) {
     out.print(title);
     out.newLines(4);
 }
+
+namespace {
 
 void waitForKeyPrompt() {
     Console& out = *theConsole;

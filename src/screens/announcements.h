@@ -3,9 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "game/building.h"
+
+// The frame every announcement starts with, the final standings included: a cleared screen,
+// two line ends, the title indented by 19 spaces, four line ends.
+void announcementTitle(std::string_view title);
 
 // `letter` ("A" to "E") was just founded by `player`.
 void announceCompany(char letter, std::int32_t player);

@@ -2,13 +2,11 @@
 
 #include "console/console.h"
 #include "game/game.h"
+#include "screens/announcements.h"
 
 void showStandings(const std::vector<Standing>& standings) {
     Console& out = *theConsole;
-    out.clearScreen();
-    out.newLines(2);
-    out.print("                   *** Incoming Announcement ***");
-    out.newLines(4);
+    announcementTitle("*** Incoming Announcement ***");
     out.print("      The Game is Over, Here are the Final Standings:");
     out.newLines(3);
     out.print("Rank     Player         Net Worth");
