@@ -1,14 +1,20 @@
 // Kessandor: a turn-based game of interstellar trading for one to five players at one terminal.
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "console/console.h"
+#include "game/game.h"
 #include "screens/flow.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: kessandor [--help | --version]\n"
+    "Usage: kessandor [--seed N]\n"
+    "       kessandor --help | --version\n"
     "\n"
     "Kessandor is a turn-based game of interstellar trading for one to five players\n"
     "who share one terminal. Run it without arguments to play: build outposts on the\n"
@@ -16,34 +22,82 @@ constexpr std::string_view kUsage =
     "the highest net worth. See kessandor(6) for the rules.\n"
     "\n"
     "Options:\n"
-    "  --help     show this text and exit\n"
-    "  --version  show the version and exit\n";
+    "  --seed N       deal every game of this run from seed N (0 to 4294967295)\n"
+    "                 instead of the clock, so a galaxy can be replayed and shared\n"
+    "  -h, --help     show this text and exit\n"
+    "  -V, --version  show the version and exit\n";
 
-// The game takes no arguments; these two are the usual courtesy of a command-line program.
-// Returns the exit status.
-int answerArguments(int argc, char** argv) {
-    const std::string_view argument = argv[1];
-    if (argc == 2 && argument == "--help") {
-        std::fputs(kUsage.data(), stdout);
-        return 0;
+// What the command line asks for.
+struct Options {
+    bool help = false;
+    bool version = false;
+    std::optional<std::uint32_t> seed;
+};
+
+// A usage error, as one line that names the argument the game cannot take.
+struct UsageError {
+    std::string message;
+};
+
+UsageError unexpected(std::string_view argument) {
+    return {std::string("unexpected argument '").append(argument) += "'"};
+}
+
+std::optional<std::uint32_t> parseSeed(std::string_view text) {
+    std::uint32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end) {
+        return std::nullopt;
     }
-    if (argc == 2 && argument == "--version") {
-        std::fputs("kessandor " KESSANDOR_VERSION "\n", stdout);
-        return 0;
+    return value;
+}
+
+// Returns the first argument that is out of place, if any.
+std::optional<UsageError> parseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        const bool help = argument == "--help" || argument == "-h";
+        const bool version = argument == "--version" || argument == "-V";
+        if ((help || version) && argc > 2) {
+            // They stand alone: after one of them, the next argument is the one out of place.
+            return unexpected(i == 1 ? argv[2] : argument);
+        }
+        if (help) {
+            options.help = true;
+        } else if (version) {
+            options.version = true;
+        } else if (argument == "--seed" && !options.seed) {
+            const std::string_view value = i + 1 < argc ? argv[++i] : "";
+            options.seed = parseSeed(value);
+            if (!options.seed) {
+                return UsageError{std::string("--seed needs a number from 0 to 4294967295, not '")
+                                      .append(value) += "'"};
+            }
+        } else {
+            return unexpected(argument);
+        }
     }
-    // Name the first argument that is out of place: an unknown one, or one after an option.
-    const bool knownOption = argument == "--help" || argument == "--version";
-    std::fprintf(stderr, "kessandor: unexpected argument '%s' (try 'kessandor --help')\n",
-                 argv[knownOption ? 2 : 1]);
-    return 2;
+    return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
-        return answerArguments(argc, argv);
+    Options options;
+    if (const std::optional<UsageError> error = parseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "kessandor: %s (try 'kessandor --help')\n", error->message.c_str());
+        return 2;
     }
+    if (options.help) {
+        std::fputs(kUsage.data(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs("kessandor " KESSANDOR_VERSION "\n", stdout);
+        return 0;
+    }
+    Game::fixClock(options.seed);
     const int status = runMainLoop();
     theConsole.reset();
     return status;

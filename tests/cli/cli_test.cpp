@@ -41,6 +41,8 @@ Outcome runGame(const std::string& args) {
 TEST(CommandLine, HelpAndVersionAnswerOnStandardOutputAndNoArgumentsPlay) {
     const Outcome version = runGame("--version"), help = runGame("--help"), game = runGame("");
     EXPECT_TRUE(version.status == 0 && version.out == "kessandor 1.0\n" && version.err.empty());
+    EXPECT_EQ(runGame("-V").out, version.out);
+    EXPECT_EQ(runGame("-h").out, help.out);
     EXPECT_TRUE(help.status == 0 && help.err.empty() && help.out.ends_with("\n"));
     EXPECT_TRUE(help.out.starts_with("Usage: kessandor") && help.out.find("--help") != npos &&
                 help.out.find("--version") != npos && help.out.find("kessandor(6)") != npos)
@@ -52,10 +54,21 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutputAndNoArgumentsPlay) {
 
 // In every case the last argument is the first one the game cannot take.
 TEST(CommandLine, AnyOtherArgumentIsAUsageErrorNamingIt) {
-    const std::vector<std::vector<std::string>> cases = {
-        {"--bogus"},    {"-h"}, {"help"},           {"--VERSION"},
-        {"--help=1"},   {""},   {"--version", "x"}, {"--help", "--version"},
-        {"-", "-", "-"}};
+    const std::vector<std::vector<std::string>> cases = {{"--bogus"},
+                                                         {"-H"},
+                                                         {"help"},
+                                                         {"--VERSION"},
+                                                         {"--help=1"},
+                                                         {""},
+                                                         {"--version", "x"},
+                                                         {"--help", "--version"},
+                                                         {"-", "-", "-"},
+                                                         {"-h", "-V"},
+                                                         {"--seed", "4294967296"},
+                                                         {"--seed", "-1"},
+                                                         {"--seed", "1x"},
+                                                         {"--seed", ""},
+                                                         {"--seed", "7", "--seed"}};
     for (const std::vector<std::string>& args : cases) {
         std::string line, culprit;
         for (const std::string& arg : args) {
@@ -69,6 +82,17 @@ TEST(CommandLine, AnyOtherArgumentIsAUsageErrorNamingIt) {
                     run.err.find("--help") != npos && run.err.find('\n') == run.err.size() - 1)
             << run.err;
     }
+}
+
+TEST(CommandLine, SeedTakesTheWholeUnsignedRangeAndNeedsItsNumber) {
+    for (const char* seed : {"0", "4294967295", "00042"}) {
+        const Outcome run = runGame(std::string("--seed ") + seed);
+        EXPECT_TRUE(run.status == 0 && run.err.empty()) << seed << ": " << run.err;
+    }
+    const Outcome missing = runGame("--seed");
+    EXPECT_TRUE(missing.status == 2 && missing.out.empty() &&
+                missing.err.starts_with("kessandor: --seed needs a number"))
+        << missing.err;
 }
 
 }  // namespace
