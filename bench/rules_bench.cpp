@@ -5,12 +5,11 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
+#include <random>
 #include <vector>
 
 #include "game/building.h"
 #include "game/game.h"
-#include "random_play.h"
 
 namespace {
 
@@ -22,43 +21,54 @@ struct Position {
     std::int32_t player = 0;
 };
 
-// Remembers the position before every build of a game.
-struct PositionRecorder : randomplay::Unwatched {
-    std::vector<Position> positions;
-    void beforeBuild(const Game& game, std::int32_t col, std::int32_t row, std::int32_t player) {
-        positions.push_back(Position{game, col, row, player});
+// Plays one game with random builds and purchases; `beforeBuild` sees every build coming.
+template <typename Watch>
+void playRandomGame(std::int32_t players, std::uint32_t seed, Watch beforeBuild) {
+    Game game(players, seed);
+    std::mt19937 rng(seed);
+    while (!game.isOver()) {
+        const std::int32_t player = game.currentPlayer();
+        game.offerSpots();
+        const auto spot = static_cast<std::int32_t>(rng() % kOfferCount);
+        beforeBuild(game, game.offeredColumn(spot), game.offeredRow(spot), player);
+        game.placeOutpost(game.offeredColumn(spot), game.offeredRow(spot), player);
+        game.clearOffers();
+        for (std::int32_t company = 0; company < kCompanyCount; ++company) {
+            if (game.isActive(company) && rng() % 2 == 0) {
+                game.buyShares(player, company, game.cash(player) / game.price(company) / 2);
+            }
+        }
+        game.endTurn();
     }
-};
+}
 
 // Every build of a few random games of each size, early, middle and late in the game.
 std::vector<Position> typicalPositions() {
-    const randomplay::Headless headless;
-    PositionRecorder recorder;
+    std::vector<Position> positions;
     for (std::uint32_t seed = 1; seed <= 20; ++seed) {
-        theGame = std::make_unique<Game>(static_cast<std::int32_t>(seed % kMaxPlayers) + 1, seed);
-        randomplay::Rng rng(seed);
-        randomplay::playRandomGame(rng, recorder);
+        playRandomGame(static_cast<std::int32_t>(seed % kMaxPlayers) + 1, seed,
+                       [&positions](const Game& game, std::int32_t col, std::int32_t row,
+                                    std::int32_t player) {
+                           positions.push_back(Position{game, col, row, player});
+                       });
     }
-    theGame.reset();
-    return recorder.positions;
+    return positions;
 }
 
 // Builds from the positions in turn, each on a fresh copy of its game. The copy is part of
 // the time measured; BM_RestorePosition measures it alone.
 void buildFrom(benchmark::State& state, const std::vector<Position>& positions, bool build) {
-    const randomplay::Headless headless;
-    theGame = std::make_unique<Game>(positions.front().game);
+    Game game = positions.front().game;
     std::size_t next = 0;
     for (auto _ : state) {
         const Position& position = positions[next];
         next = next + 1 == positions.size() ? 0 : next + 1;
-        *theGame = position.game;
+        game = position.game;
         if (build) {
-            placeOutpost(position.col, position.row, position.player);
+            game.placeOutpost(position.col, position.row, position.player);
         }
-        benchmark::DoNotOptimize(theGame->cell(position.col, position.row));
+        benchmark::DoNotOptimize(game.cell(position.col, position.row));
     }
-    theGame.reset();
 }
 
 void BM_RestorePosition(benchmark::State& state) {
@@ -71,32 +81,40 @@ void BM_PlaceOutpostTypical(benchmark::State& state) {
 }
 BENCHMARK(BM_PlaceOutpostTypical);
 
-// Five players, each holding shares of every company.
-Game emptyGame() {
-    Game game(kMaxPlayers, 1);
+// Five players on a starless map drawn by `symbolAt`, each holding one share of every company
+// on it; a company's size is its cells and its price 100 a cell. The build is at F5.
+template <typename Draw>
+Position drawnPosition(Draw symbolAt) {
+    GameState state;
+    state.playerCount = kMaxPlayers;
     for (std::int32_t col = 0; col < kColumns; ++col) {
         for (std::int32_t row = 0; row < kRows; ++row) {
-            game.setCell(col, row, kEmpty);
+            const char symbol = symbolAt(col, row);
+            state.map.at(col).at(row) = symbol;
+            if (symbol >= 'A' && symbol <= 'E') {
+                Company& company = state.companies.at(symbol - 'A');
+                company.active = true;
+                ++company.size;
+                company.price += 100;
+            }
         }
     }
-    return game;
+    for (Player& player : state.players) {
+        for (std::int32_t c = 0; c < kCompanyCount; ++c) {
+            player.holdings.at(c) = state.companies.at(c).active ? 1 : 0;
+        }
+    }
+    return Position{*Game::restore(state), 5, 4, 0};
 }
 
 // One chain of 64 outposts snaking through the whole map: rows 1, 3, 5, 7 and 9 full, joined
-// at alternate ends. A build next to its head founds a company that absorbs all of it, one
-// outpost deeper in the recursion at a time.
+// at alternate ends. A build at A2, under its head, founds a company that absorbs all of it,
+// one outpost deeper in the recursion at a time.
 Position longChain() {
-    Position position{emptyGame(), 0, 0, 0};
-    Game& game = position.game;
-    for (std::int32_t row = 0; row < kRows; row += 2) {
-        for (std::int32_t col = 0; col < kColumns; ++col) {
-            game.setCell(col, row, kOutpost);
-        }
-        if (row + 1 < kRows) {
-            game.setCell((row / 2) % 2 == 0 ? kColumns - 1 : 0, row + 1, kOutpost);
-        }
-    }
-    game.setCell(0, 1, kOffered);  // under the head of the chain
+    Position position = drawnPosition([](std::int32_t col, std::int32_t row) {
+        const bool link = row % 2 == 1 && col == ((row / 2) % 2 == 0 ? kColumns - 1 : 0);
+        return row % 2 == 0 || (link && row != 1) ? kOutpost : kEmpty;
+    });
     position.col = 0;
     position.row = 1;
     return position;
@@ -104,49 +122,21 @@ Position longChain() {
 
 // Every cell but one is an outpost, and the build in the middle absorbs all 107.
 Position fullMap() {
-    Position position{emptyGame(), 5, 4, 0};
-    for (std::int32_t col = 0; col < kColumns; ++col) {
-        for (std::int32_t row = 0; row < kRows; ++row) {
-            position.game.setCell(col, row, kOutpost);
-        }
-    }
-    position.game.setCell(5, 4, kOffered);
-    return position;
+    return drawnPosition([](std::int32_t, std::int32_t) { return kOutpost; });
 }
 
 // The whole map held by four companies that all touch the build at F5: three mergers in a
 // row, each rewriting the map and paying five shareholders.
 Position fourWayMerger() {
-    Position position{emptyGame(), 5, 4, 0};
-    Game& game = position.game;
-    auto owner = [](std::int32_t col, std::int32_t row) {
-        if (row < 4) {
-            return col < 6 ? 0 : 1;  // A above the build, B top right
+    return drawnPosition([](std::int32_t col, std::int32_t row) {
+        if (col == 5 && row == 4) {
+            return kEmpty;
         }
-        if (row > 4) {
-            return col < 6 ? 2 : 3;  // C below, D bottom right
+        if (row != 4) {
+            return row < 4 ? (col < 6 ? 'A' : 'B') : (col < 6 ? 'C' : 'D');
         }
-        return col < 5 ? 3 : 1;  // D to the left, B to the right
-    };
-    // Founded in letter order, each in its own corner.
-    const std::array<std::array<std::int32_t, 2>, 4> corners = {{{0, 0}, {11, 0}, {0, 8}, {11, 8}}};
-    for (const auto& [col, row] : corners) {
-        game.formCompany(col, row, 0);
-    }
-    for (std::int32_t col = 0; col < kColumns; ++col) {
-        for (std::int32_t row = 0; row < kRows; ++row) {
-            if (game.cell(col, row) == kEmpty && !(col == 5 && row == 4)) {
-                game.expandCompany(col, row, owner(col, row));
-            }
-        }
-    }
-    game.setCell(5, 4, kOffered);
-    for (std::int32_t player = 0; player < kMaxPlayers; ++player) {
-        for (std::int32_t company = 0; company < 4; ++company) {
-            game.buyShares(player, company, 1);
-        }
-    }
-    return position;
+        return col < 5 ? 'D' : 'B';  // D to the left, B to the right
+    });
 }
 
 void BM_PlaceOutpostLongChain(benchmark::State& state) {
@@ -166,17 +156,12 @@ BENCHMARK(BM_PlaceOutpostFourWayMerger);
 
 // A whole game of random players through the rules, without screens; items are games.
 void BM_RandomGame(benchmark::State& state) {
-    const randomplay::Headless headless;
     const auto players = static_cast<std::int32_t>(state.range(0));
     std::uint32_t seed = 0;
     for (auto _ : state) {
-        ++seed;
-        theGame = std::make_unique<Game>(players, seed);
-        randomplay::Rng rng(seed);
-        randomplay::Unwatched unwatched;
-        benchmark::DoNotOptimize(randomplay::playRandomGame(rng, unwatched));
+        playRandomGame(players, ++seed,
+                       [](const Game&, std::int32_t, std::int32_t, std::int32_t) {});
     }
-    theGame.reset();
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_RandomGame)->DenseRange(1, kMaxPlayers)->Unit(benchmark::kMicrosecond);

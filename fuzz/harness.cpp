@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "console/terminal.h"
-#include "game/game.h"
+#include "screens/current_game.h"
 #include "screens/flow.h"
 
 namespace fuzzing {

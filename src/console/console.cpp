@@ -15,10 +15,6 @@ namespace {
 
 using Traits = std::char_traits<char>;
 
-std::streambuf& input() {
-    return *std::cin.rdbuf();
-}
-
 bool isWhiteSpace(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
@@ -29,8 +25,7 @@ bool isDigit(int c) {
 
 // Skips white space and returns the next character without taking it.
 // Throws EndOfInput when the input ends first.
-int skipWhiteSpace() {
-    std::streambuf& in = input();
+int skipWhiteSpace(std::streambuf& in) {
     for (;;) {
         const int c = in.sgetc();
         if (c == Traits::eof()) {
@@ -45,8 +40,7 @@ int skipWhiteSpace() {
 
 // Drops everything up to and including the next line end, so the next read waits for a
 // new line instead of tripping over the rest of a bad reply.
-void discardRestOfLine() {
-    std::streambuf& in = input();
+void discardRestOfLine(std::streambuf& in) {
     for (int c = in.sbumpc(); c != Traits::eof() && c != '\n'; c = in.sbumpc()) {
     }
 }
@@ -70,42 +64,44 @@ std::size_t utf8Cut(const std::string& word, std::size_t limit) {
 
 }  // namespace
 
+Console::Console() : in_(std::cin.rdbuf()), out_(&std::cout) {}
+
 void Console::clearScreen() {
-    terminal::clearScreen(std::cout);
+    terminal::clearScreen(*out_);
 }
 
 void Console::newLines(std::int32_t n) {
     for (std::int32_t i = 0; i < n; ++i) {
-        std::cout.put('\n');
-        std::cout.flush();
+        out_->put('\n');
+        out_->flush();
     }
 }
 
 void Console::print(std::string_view text) {
-    std::cout.write(text.data(), std::ssize(text));
+    out_->write(text.data(), std::ssize(text));
 }
 
 void Console::print(std::int32_t value) {
     std::array<char, 16> digits{};
     const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-    std::cout.write(digits.data(), result.ptr - digits.data());
+    out_->write(digits.data(), result.ptr - digits.data());
 }
 
 void Console::print(char c) {
-    std::cout.put(c);
+    out_->put(c);
 }
 
 std::int32_t Console::readInt() {
-    std::cout.flush();
-    std::streambuf& in = input();
-    int c = skipWhiteSpace();
+    out_->flush();
+    std::streambuf& in = *in_;
+    int c = skipWhiteSpace(*in_);
     const bool negative = c == '-';
     if (c == '-' || c == '+') {
         in.sbumpc();
         c = in.sgetc();
     }
     if (!isDigit(c)) {
-        discardRestOfLine();
+        discardRestOfLine(*in_);
         return 0;
     }
     // The magnitude saturates one past the largest int32, which is exactly the negative limit.
@@ -122,17 +118,17 @@ std::int32_t Console::readInt() {
 }
 
 char Console::readChar() {
-    std::cout.flush();
-    skipWhiteSpace();
-    return Traits::to_char_type(input().sbumpc());
+    out_->flush();
+    skipWhiteSpace(*in_);
+    return Traits::to_char_type(in_->sbumpc());
 }
 
 std::string Console::readWord() {
-    std::cout.flush();
-    std::streambuf& in = input();
+    out_->flush();
+    std::streambuf& in = *in_;
     std::string word;
     // Keep one byte more than fits, to see whether the cut would split a character.
-    for (int c = skipWhiteSpace(); c != Traits::eof() && !isWhiteSpace(c); c = in.sgetc()) {
+    for (int c = skipWhiteSpace(*in_); c != Traits::eof() && !isWhiteSpace(c); c = in.sgetc()) {
         if (word.size() <= kWordLength) {
             word.push_back(Traits::to_char_type(c));
         }

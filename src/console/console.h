@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,6 +21,12 @@ class Console {
 public:
     // The longest word readWord returns, in bytes (a player name holds up to 19).
     static constexpr std::size_t kWordLength = 19;
+
+    // Talks through standard input and output.
+    Console();
+    // Talks through `in` and `out` instead, for tests and tools that run the game in-process.
+    // REQUIRES: both outlive the console.
+    Console(std::streambuf& in, std::ostream& out) : in_(&in), out_(&out) {}
 
     // Clears the window; the next output starts at its top left corner.
     // REQUIRES: everything printed before has been flushed (by a read or by newLines).
@@ -48,6 +55,10 @@ public:
     // Waits for one key press on the keyboard itself, without echo and without Enter.
     // Never touches what is pending in standard input. Does not flush.
     void waitKey();
+
+private:
+    std::streambuf* in_;
+    std::ostream* out_;
 };
 
 // The one console of the run: created before main starts, destroyed by main as its last act.

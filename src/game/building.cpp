@@ -7,7 +7,6 @@
 #include <array>
 
 #include "game/game.h"
-#include "screens/announcements.h"
 
 namespace {
 
@@ -111,21 +110,21 @@ OutpostProbe Game::findAdjacentOutpost(std::int32_t col, std::int32_t row) const
 
 char Game::formCompany(std::int32_t col, std::int32_t row, std::int32_t player) {
     std::int32_t index = 0;
-    while (companies_.at(index).active) {
+    while (s_.companies.at(index).active) {
         ++index;
     }
-    Company& company = companies_.at(index);
+    Company& company = s_.companies.at(index);
     company.active = true;
     company.size = 1;
     company.price = cellWorth(*this, col, row);
     setCell(col, row, company.letter);
     // An assignment: nobody holds shares of an inactive letter.
-    players_.at(player).holdings.at(index) = kFounderShares;
+    s_.players.at(player).holdings.at(index) = kFounderShares;
     return company.letter;
 }
 
 void Game::expandCompany(std::int32_t col, std::int32_t row, std::int32_t company) {
-    Company& grown = companies_.at(company);
+    Company& grown = s_.companies.at(company);
     setCell(col, row, grown.letter);
     ++grown.size;
     grown.price = clampMoney(std::int64_t{grown.price} + cellWorth(*this, col, row));
@@ -135,22 +134,22 @@ void Game::expandCompany(std::int32_t col, std::int32_t row, std::int32_t compan
 // absorbed company swap their shares for survivor shares of the same value at the raised
 // price, and are paid the value of their old shares divided by the number of mergers so far.
 std::vector<MergeEntry> Game::mergeCompanies(std::int32_t a, std::int32_t b) {
-    std::vector<MergeEntry> entries(static_cast<std::size_t>(playerCount_));
-    ++mergeCount_;
-    const bool bSurvives = companies_.at(a).size < companies_.at(b).size;
+    std::vector<MergeEntry> entries(static_cast<std::size_t>(s_.playerCount));
+    ++s_.mergeCount;
+    const bool bSurvives = s_.companies.at(a).size < s_.companies.at(b).size;
     const std::int32_t survivorIndex = bSurvives ? b : a;
     const std::int32_t absorbedIndex = bSurvives ? a : b;
-    Company& survivor = companies_.at(survivorIndex);
-    Company& absorbed = companies_.at(absorbedIndex);
+    Company& survivor = s_.companies.at(survivorIndex);
+    Company& absorbed = s_.companies.at(absorbedIndex);
 
-    for (auto& column : map_) {
+    for (auto& column : s_.map) {
         std::replace(column.begin(), column.end(), absorbed.letter, survivor.letter);
     }
     survivor.price = clampMoney(std::int64_t{survivor.price} + absorbed.price);
     survivor.size += absorbed.size;
 
-    for (std::int32_t p = 0; p < playerCount_; ++p) {
-        Player& player = players_.at(p);
+    for (std::int32_t p = 0; p < s_.playerCount; ++p) {
+        Player& player = s_.players.at(p);
         const std::int32_t oldStock = player.holdings.at(absorbedIndex);
         if (oldStock < 1) {
             continue;
@@ -160,7 +159,7 @@ std::vector<MergeEntry> Game::mergeCompanies(std::int32_t a, std::int32_t b) {
         entry.involved = true;
         entry.oldStock = oldStock;
         entry.newStock = clampMoney(oldValue / survivor.price);
-        entry.bonus = clampMoney(oldValue / mergeCount_);
+        entry.bonus = clampMoney(oldValue / s_.mergeCount);
         player.holdings.at(absorbedIndex) = 0;
         std::int32_t& survivorShares = player.holdings.at(survivorIndex);
         survivorShares = clampMoney(std::int64_t{survivorShares} + entry.newStock);
@@ -170,43 +169,41 @@ std::vector<MergeEntry> Game::mergeCompanies(std::int32_t a, std::int32_t b) {
     return entries;
 }
 
-void spreadCompany(std::int32_t col, std::int32_t row, char letter, std::int32_t player) {
-    Game& game = *theGame;
-    for (OutpostProbe probe = game.findAdjacentOutpost(col, row); probe.found;
-         probe = game.findAdjacentOutpost(col, row)) {
-        game.expandCompany(probe.col, probe.row, companyIndex(letter));
-        spreadCompany(probe.col, probe.row, letter, player);  // depth at most the map's 108 cells
+void Game::spreadCompany(std::int32_t col, std::int32_t row, char letter) {
+    for (OutpostProbe probe = findAdjacentOutpost(col, row); probe.found;
+         probe = findAdjacentOutpost(col, row)) {
+        expandCompany(probe.col, probe.row, companyIndex(letter));
+        spreadCompany(probe.col, probe.row, letter);  // depth at most the map's 108 cells
     }
 }
 
-void placeOutpost(std::int32_t col, std::int32_t row, std::int32_t player) {
-    Game& game = *theGame;
-    NeighbourScan scan = game.scanNeighbours(col, row);
+void Game::placeOutpost(std::int32_t col, std::int32_t row, std::int32_t player,
+                        const BuildObserver& observer) {
+    NeighbourScan scan = scanNeighbours(col, row);
     if (scan.count >= 1) {
         // Each merger takes one letter away from the cell's sides; go on until one is left.
         while (scan.count >= 2) {
             const std::int32_t a = companyIndex(scan.first);
             const std::int32_t b = companyIndex(scan.second);
-            const std::vector<MergeEntry> entries = game.mergeCompanies(a, b);
-            announceMerger(entries, a, b);
-            scan = game.scanNeighbours(col, row);
+            const std::vector<MergeEntry> entries = mergeCompanies(a, b);
+            if (observer.companiesMerged) {
+                observer.companiesMerged(entries, a, b);
+            }
+            scan = scanNeighbours(col, row);
         }
-        game.expandCompany(col, row, companyIndex(scan.first));
-        spreadCompany(col, row, scan.first, player);
+        expandCompany(col, row, companyIndex(scan.first));
+        spreadCompany(col, row, scan.first);
         return;
     }
-    if (game.anyInactive()) {
-        if (game.findAdjacentOutpost(col, row).found) {
-            const char letter = game.formCompany(col, row, player);
-            announceCompany(letter, player);
-            spreadCompany(col, row, letter, player);
-            return;
-        }
-        if (game.nextToStar(col, row)) {
-            const char letter = game.formCompany(col, row, player);
-            announceCompany(letter, player);
-            return;
-        }
+    const bool founds =
+        anyInactive() && (findAdjacentOutpost(col, row).found || nextToStar(col, row));
+    if (!founds) {
+        setCell(col, row, kOutpost);
+        return;
     }
-    game.setCell(col, row, kOutpost);
+    const char letter = formCompany(col, row, player);
+    if (observer.companyFormed) {
+        observer.companyFormed(letter, player);
+    }
+    spreadCompany(col, row, letter);  // next to a star alone there is nothing to spread over
 }

@@ -1,9 +1,11 @@
 // The rule book of the map: what a build turns into (a plain outpost, a new company, a
 // bigger company or a merger). The steps are members of Game (game.h, defined in
-// building.cpp); the two top-level rules below reach the game through theGame.
+// building.cpp); these records are what they report.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 // What touches a cell on its four sides, as far as companies go.
 struct NeighbourScan {
@@ -29,11 +31,14 @@ struct MergeEntry {
     bool involved = false;      // the player held shares of the absorbed company
 };
 
-// Builds on the offered spot (col, row) for `player`: merges every company that touches it,
-// grows the one left, or founds a company, announcing each formation and merger on its own
-// screen. REQUIRES: theGame exists and (col, row) is an offered spot.
-void placeOutpost(std::int32_t col, std::int32_t row, std::int32_t player);
-
-// The company `letter` absorbs every plain outpost chained to (col, row), depth first.
-// `player` is passed along and not used.
-void spreadCompany(std::int32_t col, std::int32_t row, char letter, std::int32_t player);
+// What a build reports while it happens: each merger as it is made (one or more, before the
+// build joins the survivor), or the founding of a company (before it spreads). The screens
+// announce them; tools may count them or leave either callback empty.
+struct BuildObserver {
+    // `letter` ("A" to "E") was just founded by `player`.
+    std::function<void(char letter, std::int32_t player)> companyFormed;
+    // Companies a and b (in the order found) just merged; `entries` holds what each player got,
+    // indexed by player. The survivor is whichever of the two is still active.
+    std::function<void(const std::vector<MergeEntry>& entries, std::int32_t a, std::int32_t b)>
+        companiesMerged;
+};

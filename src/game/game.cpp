@@ -4,8 +4,6 @@
 #include <ctime>
 #include <utility>
 
-std::unique_ptr<Game> theGame;
-
 namespace {
 
 std::optional<std::uint32_t> fixedClock;
@@ -17,14 +15,111 @@ std::uint32_t clockSeed() {
     return static_cast<std::uint32_t>(std::time(nullptr));
 }
 
+bool isCompanyLetter(char symbol) {
+    return symbol >= 'A' && symbol < 'A' + kCompanyCount;
+}
+
+std::string checkCounters(const GameState& s) {
+    if (s.playerCount < 1 || s.playerCount > kMaxPlayers) {
+        return "the number of players is not 1 to 5";
+    }
+    if (s.day < 1 || s.day > 25 - 2 * s.playerCount) {
+        return "the day is outside the game";
+    }
+    if (s.currentPlayer < 0 || s.currentPlayer >= s.playerCount) {
+        return "the player to move does not exist";
+    }
+    if (s.mergeCount < 0) {
+        return "the merger count is negative";
+    }
+    return {};
+}
+
+// The map holds only known symbols, and "?" exactly on the five offered spots, if anywhere.
+std::string checkMap(const GameState& s) {
+    std::int32_t offeredCells = 0;
+    for (const auto& column : s.map) {
+        for (const char symbol : column) {
+            if (symbol == kOffered) {
+                ++offeredCells;
+            } else if (symbol != kEmpty && symbol != kStar && symbol != kOutpost &&
+                       !isCompanyLetter(symbol)) {
+                return "the map holds an unknown symbol";
+            }
+        }
+    }
+    for (std::int32_t i = 0; i < kOfferCount; ++i) {
+        const std::int32_t col = s.offeredColumns.at(i);
+        const std::int32_t row = s.offeredRows.at(i);
+        if (col < 0 || col >= kColumns || row < 0 || row >= kRows) {
+            return "an offered spot is off the map";
+        }
+        if (offeredCells != 0 && s.map.at(col).at(row) != kOffered) {
+            return "the offered spots do not match the map";
+        }
+    }
+    if (offeredCells != 0 && offeredCells != kOfferCount) {
+        return "the offered spots do not match the map";
+    }
+    return {};
+}
+
+// An active company has a price and exactly as many cells as its size; an inactive one has
+// no cells and no shareholders.
+std::string checkCompanies(const GameState& s) {
+    for (std::int32_t i = 0; i < kCompanyCount; ++i) {
+        const Company& company = s.companies.at(i);
+        if (company.letter != 'A' + i || company.size < 0 || company.price < 0) {
+            return "a company's letter, size or price is wrong";
+        }
+        std::int32_t cells = 0;
+        for (const auto& column : s.map) {
+            cells +=
+                static_cast<std::int32_t>(std::count(column.begin(), column.end(), company.letter));
+        }
+        if (company.active && (cells == 0 || cells != company.size || company.price == 0)) {
+            return "a company's size does not match its cells on the map";
+        }
+        const auto holds = [i](const Player& player) { return player.holdings.at(i) != 0; };
+        const auto players = s.players.begin();
+        if (!company.active &&
+            (cells != 0 || std::any_of(players, players + s.playerCount, holds))) {
+            return "a company that does not exist has cells or shareholders";
+        }
+    }
+    return {};
+}
+
+std::string checkPlayers(const GameState& s) {
+    for (std::int32_t p = 0; p < s.playerCount; ++p) {
+        const Player& player = s.players.at(p);
+        if (player.name.size() > kMaxNameLength) {
+            return "a player's name is too long";
+        }
+        if (player.cash < 0 || std::any_of(player.holdings.begin(), player.holdings.end(),
+                                           [](std::int32_t shares) { return shares < 0; })) {
+            return "a player's cash or shares are negative";
+        }
+    }
+    return {};
+}
+
 }  // namespace
+
+std::string Game::checkState(const GameState& state) {
+    for (const auto check : {checkCounters, checkMap, checkCompanies, checkPlayers}) {
+        std::string problem = check(state);
+        if (!problem.empty()) {
+            return problem;
+        }
+    }
+    return {};
+}
 
 Game::Game(std::int32_t playerCount) : Game(playerCount, clockSeed()) {}
 
-Game::Game(std::int32_t playerCount, std::uint32_t seed) : randomState_(seed) {
-    for (std::int32_t i = 0; i < kCompanyCount; ++i) {
-        companies_.at(i).letter = static_cast<char>('A' + i);
-    }
+Game::Game(std::int32_t playerCount, std::uint32_t seed) {
+    s_.randomState = seed;
     resetMap(playerCount);
 }
 
@@ -33,8 +128,8 @@ void Game::fixClock(std::optional<std::uint32_t> seconds) {
 }
 
 std::uint32_t Game::draw() {
-    randomState_ = randomState_ * 214013U + 2531011U;  // unsigned: wraps modulo 2^32
-    return (randomState_ >> 16U) & 0x7FFFU;
+    s_.randomState = s_.randomState * 214013U + 2531011U;  // unsigned: wraps modulo 2^32
+    return (s_.randomState >> 16U) & 0x7FFFU;
 }
 
 // Not an even spread: hi comes only from the few highest draws, so column L and row 9 are
@@ -45,9 +140,9 @@ std::int32_t Game::randomBetween(std::int32_t lo, std::int32_t hi) {
 }
 
 void Game::resetMap(std::int32_t playerCount) {
-    day_ = 1;
-    playerCount_ = playerCount;
-    for (auto& column : map_) {
+    s_.day = 1;
+    s_.playerCount = playerCount;
+    for (auto& column : s_.map) {
         column.fill(kEmpty);
     }
     const std::int32_t stars = randomBetween(3, 7);
@@ -69,8 +164,8 @@ void Game::offerSpots() {
             row = randomBetween(0, kRows - 1);
         } while (!isEmpty(col, row));
         setCell(col, row, kOffered);
-        offeredColumns_.at(i) = col;
-        offeredRows_.at(i) = row;
+        s_.offeredColumns.at(i) = col;
+        s_.offeredRows.at(i) = row;
     }
 }
 
@@ -82,17 +177,23 @@ void Game::clearOffers() {
     }
 }
 
+void Game::endTurn() {
+    if (++s_.currentPlayer == s_.playerCount) {
+        endDay();
+    }
+}
+
 void Game::setPlayerName(std::string name, std::int32_t player) {
-    players_.at(player).name = std::move(name);
+    s_.players.at(player).name = std::move(name);
 }
 
 bool Game::anyInactive() const {
-    return std::any_of(companies_.begin(), companies_.end(),
+    return std::any_of(s_.companies.begin(), s_.companies.end(),
                        [](const Company& company) { return !company.active; });
 }
 
 bool Game::anyActive() const {
-    return std::any_of(companies_.begin(), companies_.end(),
+    return std::any_of(s_.companies.begin(), s_.companies.end(),
                        [](const Company& company) { return company.active; });
 }
 
@@ -110,4 +211,15 @@ std::int32_t Game::digitValue(char c) {
 
 char Game::columnLetter(std::int32_t i) {
     return static_cast<char>('A' + i);
+}
+
+std::optional<Game> Game::restore(const GameState& state, std::string* problem) {
+    std::string found = checkState(state);
+    if (!found.empty()) {
+        if (problem != nullptr) {
+            *problem = std::move(found);
+        }
+        return std::nullopt;
+    }
+    return Game(state);
 }

@@ -1,10 +1,10 @@
-// The state of one game: the galaxy map, the five companies, the players, the day and merger
-// counters, the offered spots and the random source. Game never prints and never reads.
+// The state of one game: the galaxy map, the five companies, the players, the day, whose turn
+// it is, the merger counter, the offered spots and the random source. Game never prints, never
+// reads and knows nothing of the screens: what a build does is reported to an observer.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +18,7 @@ inline constexpr std::int32_t kCompanyCount = 5;
 inline constexpr std::int32_t kMaxPlayers = 5;
 inline constexpr std::int32_t kOfferCount = 5;
 inline constexpr std::int32_t kStartingCash = 6000;
+inline constexpr std::size_t kMaxNameLength = 19;  // bytes
 
 // Map cell symbols. Company cells hold their letter, "A" to "E": the only symbols above "@".
 inline constexpr char kEmpty = '.';
@@ -33,9 +34,24 @@ struct Company {
 };
 
 struct Player {
-    std::string name;  // at most 19 bytes
+    std::string name;  // at most kMaxNameLength bytes
     std::int32_t cash = kStartingCash;
     std::array<std::int32_t, kCompanyCount> holdings{};
+};
+
+// Everything a game is, as plain data: what a saved game holds and what tests set up.
+struct GameState {
+    std::int32_t playerCount = 1;
+    std::int32_t day = 1;
+    std::int32_t currentPlayer = 0;  // whose turn it is, 0 to playerCount - 1
+    std::int32_t mergeCount = 0;
+    std::array<std::array<char, kRows>, kColumns> map{};  // [column][row]
+    std::array<Company, kCompanyCount> companies{
+        {Company{'A'}, Company{'B'}, Company{'C'}, Company{'D'}, Company{'E'}}};
+    std::array<Player, kMaxPlayers> players{};
+    std::array<std::int32_t, kOfferCount> offeredColumns{};
+    std::array<std::int32_t, kOfferCount> offeredRows{};
+    std::uint32_t randomState = 0;
 };
 
 // Coordinates are always (column, row): column 0 to 11, row 0 to 8. Company indices run from
@@ -43,13 +59,21 @@ struct Player {
 // in range; the screens validate what the players type before calling.
 class Game {
 public:
-    // A new game: seeded from the calendar time, map set up, day 1.
+    // A new game: seeded from the calendar time, map set up, day 1, the first player's turn.
     explicit Game(std::int32_t playerCount);
     // The same with a known seed, for tests and tools.
     Game(std::int32_t playerCount, std::uint32_t seed);
 
+    // A game exactly as `state` describes it, or nullopt when the state breaks a rule of the
+    // game (a company whose size is not its cells on the map, a letter of no company, a negative
+    // amount, a day out of range...); then `problem`, when given, says what is wrong.
+    static std::optional<Game> restore(const GameState& state, std::string* problem = nullptr);
+    const GameState& state() const { return s_; }
+    // What is wrong with `state`, or an empty text when it is a game that could be played.
+    static std::string checkState(const GameState& state);
+
     // Makes every new game seed from `seconds` instead of the calendar time (nullopt: the
-    // real clock again). For tools that replay whole sessions and need the same map.
+    // real clock again). For replays of whole sessions that need the same map.
     static void fixClock(std::optional<std::uint32_t> seconds);
 
     // --- The map and its set-up (game.cpp) ---
@@ -57,51 +81,61 @@ public:
     std::int32_t randomBetween(std::int32_t lo, std::int32_t hi);  // REQUIRES: hi > lo
     void offerSpots();
     void clearOffers();
-    std::int32_t offeredColumn(std::int32_t i) const { return offeredColumns_.at(i); }
-    std::int32_t offeredRow(std::int32_t i) const { return offeredRows_.at(i); }
-    char cell(std::int32_t col, std::int32_t row) const { return map_.at(col).at(row); }
-    void setCell(std::int32_t col, std::int32_t row, char symbol) { map_.at(col).at(row) = symbol; }
+    std::int32_t offeredColumn(std::int32_t i) const { return s_.offeredColumns.at(i); }
+    std::int32_t offeredRow(std::int32_t i) const { return s_.offeredRows.at(i); }
+    char cell(std::int32_t col, std::int32_t row) const { return s_.map.at(col).at(row); }
     bool isEmpty(std::int32_t col, std::int32_t row) const { return cell(col, row) == kEmpty; }
     bool isOffered(std::int32_t col, std::int32_t row) const { return cell(col, row) == kOffered; }
 
     // --- Counters, players, companies ---
-    std::int32_t playerCount() const { return playerCount_; }
-    std::int32_t day() const { return day_; }
+    std::int32_t playerCount() const { return s_.playerCount; }
+    std::int32_t day() const { return s_.day; }
     // The value day() reaches after the last day of turns: 25 - 2 x players.
-    std::int32_t finalDay() const { return 25 - 2 * playerCount_; }
-    std::int32_t mergeCount() const { return mergeCount_; }
+    std::int32_t finalDay() const { return 25 - 2 * s_.playerCount; }
+    std::int32_t mergeCount() const { return s_.mergeCount; }
     void setPlayerName(std::string name, std::int32_t player);
-    const std::string& playerName(std::int32_t player) const { return players_.at(player).name; }
-    std::int32_t cash(std::int32_t player) const { return players_.at(player).cash; }
+    const std::string& playerName(std::int32_t player) const { return s_.players.at(player).name; }
+    std::int32_t cash(std::int32_t player) const { return s_.players.at(player).cash; }
     std::int32_t holdings(std::int32_t player, std::int32_t company) const {
-        return players_.at(player).holdings.at(company);
+        return s_.players.at(player).holdings.at(company);
     }
-    std::int32_t price(std::int32_t company) const { return companies_.at(company).price; }
-    std::int32_t size(std::int32_t company) const { return companies_.at(company).size; }
-    bool isActive(std::int32_t company) const { return companies_.at(company).active; }
+    std::int32_t price(std::int32_t company) const { return s_.companies.at(company).price; }
+    std::int32_t size(std::int32_t company) const { return s_.companies.at(company).size; }
+    bool isActive(std::int32_t company) const { return s_.companies.at(company).active; }
     bool anyInactive() const;
     bool anyActive() const;
+
+    // --- The order of play (game.cpp) ---
+    // Every day each player takes one turn, in player order; after the last one the day ends.
+    std::int32_t currentPlayer() const { return s_.currentPlayer; }
+    // Passes the turn to the next player, ending the day after the last one.
+    void endTurn();
+    // Pays the day's dividends and starts the next day with the first player. A quit ends the
+    // day at once.
+    void endDay();
+    // True once the last day is over: the final standings are due.
+    bool isOver() const { return s_.day >= finalDay(); }
 
     // --- Building rules (building.cpp) ---
     bool nextToStar(std::int32_t col, std::int32_t row) const;
     NeighbourScan scanNeighbours(std::int32_t col, std::int32_t row) const;
     OutpostProbe findAdjacentOutpost(std::int32_t col, std::int32_t row) const;
-    // REQUIRES: anyInactive(). Returns the new company's letter.
-    char formCompany(std::int32_t col, std::int32_t row, std::int32_t player);
-    void expandCompany(std::int32_t col, std::int32_t row, std::int32_t company);
-    // REQUIRES: a and b are different active companies, a found first. Returns one entry per
-    // player, indexed by player.
-    std::vector<MergeEntry> mergeCompanies(std::int32_t a, std::int32_t b);
+    // Builds on (col, row) for `player`: merges every company that touches it, grows the one
+    // left, or founds a company, spreading it over the chained outposts, and tells `observer`
+    // of each merger and formation as it happens. REQUIRES: (col, row) is an offered spot.
+    void placeOutpost(std::int32_t col, std::int32_t row, std::int32_t player,
+                      const BuildObserver& observer = {});
 
     // --- Money rules (shares.cpp) ---
     // REQUIRES: 0 <= count <= cash(player) / price(company).
     void buyShares(std::int32_t player, std::int32_t company, std::int32_t count);
-    void endDay();
     // Richest first; equal net worths keep player order.
     std::vector<Standing> rankPlayers() const;
     // holdings x price of one company, and the total over all five, in 64 bits.
     std::int64_t holdingValue(std::int32_t player, std::int32_t company) const;
     std::int64_t shareValue(std::int32_t player) const;
+    // Cash plus the value of every share, the measure of the winner.
+    std::int32_t netWorth(std::int32_t player) const;
 
     // --- Character conversions, usable without a game ---
     static char toUpper(char c);               // a-z to A-Z, all else unchanged
@@ -110,19 +144,21 @@ public:
     static char columnLetter(std::int32_t i);  // 0 to 11 give A to L
 
 private:
+    explicit Game(const GameState& state) : s_(state) {}
     std::uint32_t draw();  // the next 15-bit number of the generator
+    void setCell(std::int32_t col, std::int32_t row, char symbol) {
+        s_.map.at(col).at(row) = symbol;
+    }
 
-    std::int32_t playerCount_ = 0;
-    std::int32_t day_ = 1;
-    std::int32_t mergeCount_ = 0;
-    std::array<std::int32_t, kOfferCount> offeredColumns_{};
-    std::array<std::int32_t, kOfferCount> offeredRows_{};
-    std::array<std::array<char, kRows>, kColumns> map_{};  // [column][row]
-    std::array<Company, kCompanyCount> companies_{};
-    std::array<Player, kMaxPlayers> players_{};
-    std::uint32_t randomState_ = 0;
+    // The steps of a build, which keep each company's size equal to its cells on the map.
+    // REQUIRES: anyInactive(). Returns the new company's letter.
+    char formCompany(std::int32_t col, std::int32_t row, std::int32_t player);
+    void expandCompany(std::int32_t col, std::int32_t row, std::int32_t company);
+    // The company `letter` absorbs every plain outpost chained to (col, row), depth first.
+    void spreadCompany(std::int32_t col, std::int32_t row, char letter);
+    // REQUIRES: a and b are different active companies, a found first. Returns one entry per
+    // player, indexed by player.
+    std::vector<MergeEntry> mergeCompanies(std::int32_t a, std::int32_t b);
+
+    GameState s_;
 };
-
-// The game being played: set by the title menu when a game starts, destroyed and reset to
-// null by the main loop when it ends. Null whenever no game runs.
-extern std::unique_ptr<Game> theGame;

@@ -16,7 +16,7 @@ std::int64_t Game::shareValue(std::int32_t player) const {
 }
 
 void Game::buyShares(std::int32_t player, std::int32_t company, std::int32_t count) {
-    Player& buyer = players_.at(player);
+    Player& buyer = s_.players.at(player);
     buyer.cash = clampMoney(std::int64_t{buyer.cash} - std::int64_t{count} * price(company));
     std::int32_t& shares = buyer.holdings.at(company);
     shares = clampMoney(std::int64_t{shares} + count);
@@ -24,21 +24,26 @@ void Game::buyShares(std::int32_t player, std::int32_t company, std::int32_t cou
 
 // 5 percent of the value of the player's own shares, rounded down, plus a fixed income.
 void Game::endDay() {
-    ++day_;
-    for (std::int32_t p = 0; p < playerCount_; ++p) {
-        Player& player = players_.at(p);
+    ++s_.day;
+    s_.currentPlayer = 0;
+    for (std::int32_t p = 0; p < s_.playerCount; ++p) {
+        Player& player = s_.players.at(p);
         const std::int64_t dividend = shareValue(p) / 20;
         player.cash = clampMoney(std::int64_t{player.cash} + dividend + kDailyIncome);
     }
+}
+
+std::int32_t Game::netWorth(std::int32_t player) const {
+    return clampMoney(std::int64_t{cash(player)} + shareValue(player));
 }
 
 // The richest player ranks first, as the instructions promise the win to the highest net
 // worth; a stable sort keeps players with equal net worth in player order.
 std::vector<Standing> Game::rankPlayers() const {
     std::vector<Standing> standings;
-    standings.reserve(static_cast<std::size_t>(playerCount_));
-    for (std::int32_t p = 0; p < playerCount_; ++p) {
-        standings.push_back(Standing{p, clampMoney(std::int64_t{cash(p)} + shareValue(p))});
+    standings.reserve(static_cast<std::size_t>(s_.playerCount));
+    for (std::int32_t p = 0; p < s_.playerCount; ++p) {
+        standings.push_back(Standing{p, netWorth(p)});
     }
     std::stable_sort(
         standings.begin(), standings.end(),

@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "console/console.h"
-#include "game/game.h"
 #include "screens/company_names.h"
+#include "screens/current_game.h"
 
 void announcementTitle(std::string_view title) {
     Console& out = *theConsole;
@@ -76,4 +76,8 @@ void announceMerger(const std::vector<MergeEntry>& entries, std::int32_t a, std:
     }
     out.newLines(4);
     waitForKeyPrompt();
+}
+
+BuildObserver announcer() {
+    return BuildObserver{announceCompany, announceMerger};
 }

@@ -15,6 +15,9 @@ void announcementTitle(std::string_view title);
 // `letter` ("A" to "E") was just founded by `player`.
 void announceCompany(char letter, std::int32_t player);
 
+// Announces each formation and merger of a build as the build reports it.
+BuildObserver announcer();
+
 // `entries` is what mergeCompanies(a, b) just returned; a and b are in the order they were
 // passed to it. The survivor is whichever of the two is still active.
 void announceMerger(const std::vector<MergeEntry>& entries, std::int32_t a, std::int32_t b);

@@ -1,10 +1,12 @@
 #include "screens/flow.h"
 
 #include "console/console.h"
-#include "game/game.h"
+#include "screens/current_game.h"
 #include "screens/standings.h"
 #include "screens/stock.h"
 #include "screens/turn.h"
+
+std::unique_ptr<Game> theGame;
 
 namespace {
 
@@ -122,24 +124,26 @@ bool mainMenu() {
     }
 }
 
-// Every day ends with the dividends, even one cut short by a quit; the standings follow
-// only when that day was the last.
+// A quit ends the day at once, dividends paid; the standings follow only when that day was
+// the last.
 void playGame() {
-    bool quitGame = false;
-    while (!quitGame) {
-        for (std::int32_t p = 0; p < theGame->playerCount() && !quitGame; ++p) {
-            showMap();
-            quitGame = playerTurn(p);
-            if (!quitGame && theGame->anyActive()) {
-                stockStage(p);
+    Game& game = *theGame;
+    while (!game.isOver()) {
+        const std::int32_t player = game.currentPlayer();
+        showMap();
+        if (playerTurn(player)) {
+            game.endDay();
+            if (game.isOver()) {
+                showStandings(game.rankPlayers());
             }
+            return;
         }
-        theGame->endDay();
-        if (theGame->day() >= theGame->finalDay()) {  // the day only ever steps up to it
-            quitGame = true;
-            showStandings(theGame->rankPlayers());
+        if (game.anyActive()) {
+            stockStage(player);
         }
+        game.endTurn();
     }
+    showStandings(game.rankPlayers());
 }
 
 int runMainLoop() {

@@ -1,8 +1,8 @@
 #include "screens/standings.h"
 
 #include "console/console.h"
-#include "game/game.h"
 #include "screens/announcements.h"
+#include "screens/current_game.h"
 
 void showStandings(const std::vector<Standing>& standings) {
     Console& out = *theConsole;

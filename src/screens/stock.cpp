@@ -1,8 +1,8 @@
 #include "screens/stock.h"
 
 #include "console/console.h"
-#include "game/game.h"
 #include "screens/company_names.h"
+#include "screens/current_game.h"
 #include "screens/turn.h"
 
 void stockStage(std::int32_t player) {

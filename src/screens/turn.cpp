@@ -4,8 +4,9 @@
 #include <string>
 
 #include "console/console.h"
-#include "game/game.h"
+#include "screens/announcements.h"
 #include "screens/company_names.h"
+#include "screens/current_game.h"
 
 namespace {
 
@@ -158,6 +159,6 @@ void buildStage(std::int32_t player) {
         out.newLines(1);
         spot = offeredSpotNamed(word);
     }
-    placeOutpost(spot->col, spot->row, player);
+    theGame->placeOutpost(spot->col, spot->row, player, announcer());
     theGame->clearOffers();
 }

@@ -7,39 +7,49 @@
 #include <tuple>
 #include <vector>
 
+#include <sstream>
+
 #include "console/console.h"
-#include "support/screen_capture.h"
 
 namespace {
 
-Console& console() {
-    return *theConsole;
-}
+// A console on strings: what the player typed, and what the game printed.
+struct Screen {
+    explicit Screen(const std::string& typed = "") : in(typed) {}
+    std::string output() const { return out.str(); }
+    std::string pending() {  // typed but not read yet
+        const auto at = in.pubseekoff(0, std::ios::cur, std::ios::in);
+        return in.str().substr(static_cast<std::size_t>(at));
+    }
+    std::stringbuf in;
+    std::ostringstream out;
+    Console console{in, out};
+};
 
 // Nothing is added before or after a number; only newLines writes line ends.
 TEST(Console, NumbersAndLineEndsAreWrittenExactly) {
-    ScreenCapture screen;
+    Screen screen;
     for (const std::int32_t value : {0, 6000, -5, INT_MIN}) {
-        console().print(value);
-        console().print('|');
+        screen.console.print(value);
+        screen.console.print('|');
     }
-    console().newLines(0);
-    console().newLines(-1);
-    console().newLines(3);
+    screen.console.newLines(0);
+    screen.console.newLines(-1);
+    screen.console.newLines(3);
     EXPECT_EQ(screen.output(), "0|6000|-5|-2147483648|\n\n\n");
 }
 
 TEST(Console, OneLineAnswersSeveralReads) {
-    ScreenCapture screen("b c5 Ann Lee\n\n  7 x\n   yes\n");
-    EXPECT_EQ(console().readChar(), 'b');
-    EXPECT_EQ(console().readWord(), "c5");
-    EXPECT_EQ(console().readWord(), "Ann");
-    EXPECT_EQ(console().readWord(), "Lee");
-    EXPECT_EQ(console().readInt(), 7);
-    EXPECT_EQ(console().readChar(), 'x');
-    EXPECT_EQ(console().readChar(), 'y');
-    EXPECT_EQ(console().readChar(), 'e');
-    EXPECT_EQ(screen.input().pending(), "s\n");
+    Screen screen("b c5 Ann Lee\n\n  7 x\n   yes\n");
+    EXPECT_EQ(screen.console.readChar(), 'b');
+    EXPECT_EQ(screen.console.readWord(), "c5");
+    EXPECT_EQ(screen.console.readWord(), "Ann");
+    EXPECT_EQ(screen.console.readWord(), "Lee");
+    EXPECT_EQ(screen.console.readInt(), 7);
+    EXPECT_EQ(screen.console.readChar(), 'x');
+    EXPECT_EQ(screen.console.readChar(), 'y');
+    EXPECT_EQ(screen.console.readChar(), 'e');
+    EXPECT_EQ(screen.pending(), "s\n");
 }
 
 // What readInt returns, and what it leaves pending for the next read. Blank lines are no
@@ -63,9 +73,9 @@ TEST(Console, ReadIntSignsClampingAndNonNumbers) {
         {"x", 0, ""},
         {"42", 42, ""}};
     for (const auto& [script, value, pending] : cases) {
-        ScreenCapture screen(script);
-        EXPECT_EQ(console().readInt(), value) << testing::PrintToString(script);
-        EXPECT_EQ(screen.input().pending(), pending) << testing::PrintToString(script);
+        Screen screen(script);
+        EXPECT_EQ(screen.console.readInt(), value) << testing::PrintToString(script);
+        EXPECT_EQ(screen.pending(), pending) << testing::PrintToString(script);
     }
 }
 
@@ -79,26 +89,27 @@ TEST(Console, ReadWordBoundsLongWordsWithoutSplittingCharacters) {
         {a(17) + euro, a(17)},  {a(18) + euro, a(18)}, {a(15) + smile, a(15) + smile},
         {a(16) + smile, a(16)}, {a(18) + smile, a(18)}};
     for (const auto& [word, kept] : cases) {
-        ScreenCapture screen(word + " next\n");
-        EXPECT_EQ(console().readWord(), kept) << word;
-        EXPECT_EQ(screen.input().pending(), " next\n") << word;  // the rest of the word is gone
+        Screen screen(word + " next\n");
+        EXPECT_EQ(screen.console.readWord(), kept) << word;
+        EXPECT_EQ(screen.pending(), " next\n") << word;  // the rest of the word is gone
     }
 }
 
 TEST(Console, EndOfInputEndsEveryReadButALastAnswerStillCounts) {
-    const std::vector<std::function<void()>> reads = {
-        [] { console().readInt(); }, [] { console().readChar(); }, [] { console().readWord(); }};
+    const std::vector<std::function<void(Console&)>> reads = {[](Console& c) { c.readInt(); },
+                                                              [](Console& c) { c.readChar(); },
+                                                              [](Console& c) { c.readWord(); }};
     for (const std::string script : {"", "   \n\t \n"}) {
         for (const auto& read : reads) {
-            ScreenCapture screen(script);
-            EXPECT_THROW(read(), EndOfInput) << testing::PrintToString(script);
+            Screen screen(script);
+            EXPECT_THROW(read(screen.console), EndOfInput) << testing::PrintToString(script);
         }
     }
-    ScreenCapture screen("42 x Ann");
-    EXPECT_EQ(console().readInt(), 42);
-    EXPECT_EQ(console().readChar(), 'x');
-    EXPECT_EQ(console().readWord(), "Ann");
-    EXPECT_THROW(console().readWord(), EndOfInput);
+    Screen screen("42 x Ann");
+    EXPECT_EQ(screen.console.readInt(), 42);
+    EXPECT_EQ(screen.console.readChar(), 'x');
+    EXPECT_EQ(screen.console.readWord(), "Ann");
+    EXPECT_THROW(screen.console.readWord(), EndOfInput);
 }
 
 }  // namespace
