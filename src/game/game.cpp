@@ -119,6 +119,7 @@ std::string Game::checkState(const GameState& state) {
 Game::Game(std::int32_t playerCount) : Game(playerCount, clockSeed()) {}
 
 Game::Game(std::int32_t playerCount, std::uint32_t seed) {
+    s_.seed = seed;
     s_.randomState = seed;
     resetMap(playerCount);
 }

@@ -37,6 +37,7 @@ struct Player {
     std::string name;  // at most kMaxNameLength bytes
     std::int32_t cash = kStartingCash;
     std::array<std::int32_t, kCompanyCount> holdings{};
+    bool computer = false;  // played by the computer rather than a person
 };
 
 // Everything a game is, as plain data: what a saved game holds and what tests set up.
@@ -51,7 +52,8 @@ struct GameState {
     std::array<Player, kMaxPlayers> players{};
     std::array<std::int32_t, kOfferCount> offeredColumns{};
     std::array<std::int32_t, kOfferCount> offeredRows{};
-    std::uint32_t randomState = 0;
+    std::uint32_t seed = 0;         // what the game was dealt from
+    std::uint32_t randomState = 0;  // the generator of stars and offers, as it stands
 };
 
 // Coordinates are always (column, row): column 0 to 11, row 0 to 8. Company indices run from
@@ -89,6 +91,7 @@ public:
 
     // --- Counters, players, companies ---
     std::int32_t playerCount() const { return s_.playerCount; }
+    std::uint32_t seed() const { return s_.seed; }
     std::int32_t day() const { return s_.day; }
     // The value day() reaches after the last day of turns: 25 - 2 x players.
     std::int32_t finalDay() const { return 25 - 2 * s_.playerCount; }
