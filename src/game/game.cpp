@@ -32,6 +32,9 @@ std::string checkCounters(const GameState& s) {
     if (s.mergeCount < 0) {
         return "the merger count is negative";
     }
+    if (s.computerLevel < 0 || s.computerLevel > kHardest) {
+        return "the computer's level is unknown";
+    }
     return {};
 }
 

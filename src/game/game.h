@@ -19,6 +19,7 @@ inline constexpr std::int32_t kMaxPlayers = 5;
 inline constexpr std::int32_t kOfferCount = 5;
 inline constexpr std::int32_t kStartingCash = 6000;
 inline constexpr std::size_t kMaxNameLength = 19;  // bytes
+inline constexpr std::int32_t kHardest = 2;        // computer levels: 0 easy, 1 normal, 2 hard
 
 // Map cell symbols. Company cells hold their letter, "A" to "E": the only symbols above "@".
 inline constexpr char kEmpty = '.';
@@ -46,6 +47,7 @@ struct GameState {
     std::int32_t day = 1;
     std::int32_t currentPlayer = 0;  // whose turn it is, 0 to playerCount - 1
     std::int32_t mergeCount = 0;
+    std::int32_t computerLevel = 1;  // how well the computer's players play: 0 to kHardest
     std::array<std::array<char, kRows>, kColumns> map{};  // [column][row]
     std::array<Company, kCompanyCount> companies{
         {Company{'A'}, Company{'B'}, Company{'C'}, Company{'D'}, Company{'E'}}};
@@ -98,6 +100,11 @@ public:
     std::int32_t mergeCount() const { return s_.mergeCount; }
     void setPlayerName(std::string name, std::int32_t player);
     const std::string& playerName(std::int32_t player) const { return s_.players.at(player).name; }
+    // Hands the player to the computer, which plays every game's computers at one level.
+    void setComputer(std::int32_t player) { s_.players.at(player).computer = true; }
+    bool isComputer(std::int32_t player) const { return s_.players.at(player).computer; }
+    void setComputerLevel(std::int32_t level) { s_.computerLevel = level; }  // 0 to kHardest
+    std::int32_t computerLevel() const { return s_.computerLevel; }
     std::int32_t cash(std::int32_t player) const { return s_.players.at(player).cash; }
     std::int32_t holdings(std::int32_t player, std::int32_t company) const {
         return s_.players.at(player).holdings.at(company);

@@ -143,6 +143,7 @@ TEST(GameSetUp, RestoreRefusesBrokenStates) {
         [](GameState& s) { s.players[2].cash = -1; },
         [](GameState& s) { s.players[0].name = std::string(20, 'x'); },
         [](GameState& s) { s.offeredRows[1] = 9; },
+        [](GameState& s) { s.computerLevel = 3; },  // easy, normal and hard only
     };
     for (std::size_t i = 0; i < breaks.size(); ++i) {
         GameState broken = sound;
