@@ -1,7 +1,9 @@
 // Kessandor: a turn-based game of interstellar trading for one to five players at one terminal.
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,6 +83,21 @@ std::optional<UsageError> parseOptions(int argc, char** argv, Options& options) 
     return std::nullopt;
 }
 
+// A write error on standard output ends the program: nobody would see anything more.
+int cannotWrite(int error) {
+    std::fprintf(stderr, "kessandor: cannot write to standard output: %s\n", std::strerror(error));
+    return 1;
+}
+
+// Prints the help or version text; returns the exit status.
+int printText(const char* text) {
+    errno = 0;
+    if (std::fputs(text, stdout) < 0 || std::fflush(stdout) != 0) {
+        return cannotWrite(errno != 0 ? errno : EIO);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,15 +107,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.help) {
-        std::fputs(kUsage.data(), stdout);
-        return 0;
+        return printText(kUsage.data());
     }
     if (options.version) {
-        std::fputs("kessandor " KESSANDOR_VERSION "\n", stdout);
-        return 0;
+        return printText("kessandor " KESSANDOR_VERSION "\n");
     }
     Game::fixClock(options.seed);
-    const int status = runMainLoop();
+    int status = 0;
+    try {
+        status = runMainLoop();
+        theConsole->flush();
+    } catch (const OutputFailed& failure) {
+        status = cannotWrite(failure.error);
+    }
     theConsole.reset();
     return status;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <iostream>
@@ -73,7 +74,16 @@ void Console::clearScreen() {
 void Console::newLines(std::int32_t n) {
     for (std::int32_t i = 0; i < n; ++i) {
         out_->put('\n');
-        out_->flush();
+        flush();
+    }
+}
+
+void Console::flush() {
+    errno = 0;
+    out_->flush();
+    if (!*out_) {
+        // A stream that failed earlier does not try again; then there is no errno to tell.
+        throw OutputFailed{errno != 0 ? errno : EIO};
     }
 }
 
@@ -92,7 +102,7 @@ void Console::print(char c) {
 }
 
 std::int32_t Console::readInt() {
-    out_->flush();
+    flush();
     std::streambuf& in = *in_;
     int c = skipWhiteSpace(*in_);
     const bool negative = c == '-';
@@ -118,13 +128,13 @@ std::int32_t Console::readInt() {
 }
 
 char Console::readChar() {
-    out_->flush();
+    flush();
     skipWhiteSpace(*in_);
     return Traits::to_char_type(in_->sbumpc());
 }
 
 std::string Console::readWord() {
-    out_->flush();
+    flush();
     std::streambuf& in = *in_;
     std::string word;
     // Keep one byte more than fits, to see whether the cut would split a character.

@@ -17,6 +17,14 @@
 // below the main loop handles it.
 struct EndOfInput {};
 
+// Thrown when standard output cannot take what the game printed (a full disk, a reader
+// that has gone, a closed stream or a terminal that hung up): nobody can see the game any
+// more. `error` is the errno value of the failure. The main loop frees the game and lets
+// it pass; main reports it and ends the program with status 1.
+struct OutputFailed {
+    int error;
+};
+
 class Console {
 public:
     // The longest word readWord returns, in bytes (a player name holds up to 19).
@@ -34,6 +42,10 @@ public:
 
     // Writes n line ends, flushing after each one; n <= 0 writes nothing.
     void newLines(std::int32_t n);
+
+    // Makes everything printed so far visible. Every read and every line end flushes; main
+    // flushes once more before the program ends. Throws OutputFailed when the output failed.
+    void flush();
 
     // Write without line end, separator or flush.
     void print(std::string_view text);

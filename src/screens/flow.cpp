@@ -154,7 +154,11 @@ int runMainLoop() {
         }
     } catch (const EndOfInput&) {
         // The player closed the input: end the line being answered and leave normally.
+        theGame.reset();
         theConsole->newLines(1);
+    } catch (const OutputFailed&) {
+        theGame.reset();
+        throw;  // main says why the program ends
     }
     theGame.reset();
     return 0;

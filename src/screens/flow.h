@@ -4,7 +4,8 @@
 
 // Runs the title menu and every game started from it until the player quits at the title
 // menu or standard input ends. Destroys the last game; leaves theConsole alone. Returns the
-// program's exit status, always 0.
+// program's exit status, always 0. A failed write ends it too: the game is destroyed and
+// OutputFailed passes to the caller.
 int runMainLoop();
 
 // Shows the title menu until the player starts a game or quits. Returns true on Quit; false

@@ -3,11 +3,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -22,12 +27,14 @@ struct Outcome {
 };
 
 // `args` as the shell takes them. Standard input is empty, so a game that starts by mistake
-// ends at once instead of waiting for a player.
-Outcome runGame(const std::string& args) {
+// ends at once instead of waiting for a player. `redirect` comes last, so it can send standard
+// output elsewhere.
+Outcome runGame(const std::string& args, const std::string& redirect = "") {
     const std::string path = testing::TempDir() + "kessandor_cli_" + std::to_string(getpid());
     const std::string out = path + ".out", err = path + ".err";
     std::string command = "'" KESSANDOR_BINARY "' ";
-    command.append(args).append(" </dev/null >'").append(out).append("' 2>'").append(err) += "'";
+    command.append(args).append(" </dev/null >'").append(out).append("' 2>'").append(err) += "' ";
+    command += redirect;
     const int status = std::system(command.c_str());
     const auto take = [](const std::string& file) {
         std::ostringstream text;
@@ -93,6 +100,27 @@ TEST(CommandLine, SeedTakesTheWholeUnsignedRangeAndNeedsItsNumber) {
     EXPECT_TRUE(missing.status == 2 && missing.out.empty() &&
                 missing.err.starts_with("kessandor: --seed needs a number"))
         << missing.err;
+}
+
+// Nobody can see a game whose output fails: it ends at once, with one line on standard error.
+TEST(CommandLine, AFailedWriteEndsTheProgramWithOneLineAndStatus1) {
+    std::array<int, 2> ends{};
+    ASSERT_EQ(pipe(ends.data()), 0);
+    close(ends[0]);                                             // the reader has gone...
+    const sighandler_t before = std::signal(SIGPIPE, SIG_IGN);  // ...and the game inherits this
+    const std::string gone = std::string(">&").append(std::to_string(ends[1]));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", ">/dev/full"}, {"--help", ">/dev/full"}, {"", ">&-"}, {"--version", ">&-"},
+        {"", gone},         {"--help", gone}};
+    for (const auto& [args, redirect] : cases) {
+        const Outcome run = runGame(args, redirect);
+        const int error = redirect == gone ? EPIPE : redirect == ">&-" ? EBADF : ENOSPC;
+        EXPECT_EQ(run.status, 1) << args << redirect;
+        EXPECT_EQ(run.err, std::string("kessandor: cannot write to standard output: ")
+                               .append(std::strerror(error)) += "\n");
+    }
+    std::signal(SIGPIPE, before);
+    close(ends[1]);
 }
 
 }  // namespace
