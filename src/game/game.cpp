@@ -187,7 +187,16 @@ void Game::endTurn() {
     }
 }
 
+// Names are printed on every screen, so a control character in one (ESC above all) would
+// reach the terminal as a command. Each becomes a visible '?'; every other byte, UTF-8
+// included, stays as typed.
 void Game::setPlayerName(std::string name, std::int32_t player) {
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20U || byte == 0x7FU) {
+            c = '?';
+        }
+    }
     s_.players.at(player).name = std::move(name);
 }
 

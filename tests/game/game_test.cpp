@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "game/game.h"
@@ -151,6 +152,21 @@ TEST(GameSetUp, RestoreRefusesBrokenStates) {
         std::string problem;
         EXPECT_FALSE(Game::restore(broken, &problem)) << i;
         EXPECT_FALSE(problem.empty()) << i;
+    }
+}
+
+TEST(GameSetUp, NamesKeepEveryByteButControlCharacters) {
+    Game game(5, 1U);
+    const std::string controls = std::string(1, '\0') + "\x01\x1b\x1f\x7f";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Ann", "Ann"},
+        {"\xC3\x9Clle\xE2\x82\xAC", "\xC3\x9Clle\xE2\x82\xAC"},  // UTF-8: Ülle€
+        {"\x80\xFE\xFF~ !", "\x80\xFE\xFF~ !"},                  // not UTF-8, still untouched
+        {"\x1b[2Jx", "?[2Jx"},
+        {controls + "A", "?????A"}};
+    for (std::int32_t p = 0; p < 5; ++p) {
+        game.setPlayerName(cases.at(p).first, p);
+        EXPECT_EQ(game.playerName(p), cases.at(p).second) << p;
     }
 }
 
