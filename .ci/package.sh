@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # The packaging leg of CI: checks the man page, `cmake --install` and the Debian package
-# that cpack builds from the release preset. Run from the repository: bash .ci/package.sh
+# that cpack builds from the deb preset (Debian's hardening flags), which lintian must pass
+# without an error or a warning. Run from the repository: bash .ci/package.sh
 # KESSANDOR_PACKAGE_BUILD_DIR picks another build directory than the preset's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
 
-build_dir=${KESSANDOR_PACKAGE_BUILD_DIR:-build/release}
+build_dir=${KESSANDOR_PACKAGE_BUILD_DIR:-build/deb}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-need_packages cmake make g++ libgtest-dev libgmock-dev dpkg-dev man-db gzip
+need_packages cmake make g++ dpkg-dev man-db gzip lintian
 
 fail() {
     echo "FAIL: $*" >&2
@@ -27,8 +28,8 @@ complaints=$(man_warnings docs/kessandor.6)
 [ -z "$complaints" ] || fail "man -l docs/kessandor.6 warns:"$'\n'"$complaints"
 echo "docs/kessandor.6: no warnings"
 
-section "Package: release build and cmake --install"
-cmake --preset release -B "$build_dir" >/dev/null
+section "Package: deb build and cmake --install"
+cmake --preset deb -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j2
 cmake --install "$build_dir" --prefix "$scratch/prefix" >/dev/null
 installed=$(cd "$scratch/prefix" && find . -type f | sort)
@@ -39,22 +40,25 @@ done
 
 section "Package: the Debian package"
 (cd "$build_dir" && cpack -G DEB >/dev/null)
-deb="$build_dir/kessandor_1.0_$(dpkg --print-architecture).deb"
+version=$(dpkg-parsechangelog -l docs/changelog.Debian -S Version)
+deb="$build_dir/kessandor_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || fail "cpack did not write $deb"
 dpkg-deb --info "$deb"
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = kessandor ] || fail "Package is '$(field Package)'"
-[ "$(field Version)" = 1.0 ] || fail "Version is '$(field Version)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', the changelog's $version"
 [ "$(field Section)" = games ] || fail "Section is '$(field Section)'"
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer is '$(field Maintainer)'"
 [[ "$(field Depends)" == *libc6* ]] || fail "Depends misses libc6: '$(field Depends)'"
 [ "$(field Description | wc -l)" -ge 2 ] || fail "Description has no long text"
 
 dpkg-deb --contents "$deb"
-# Debian's layout for games: binaries in /usr/games, man pages gzipped, the licence as
-# the package's copyright file; nothing else.
+# Debian's layout for games: binaries in /usr/games, man pages gzipped, the licence as the
+# package's copyright file beside the gzipped changelog, and lintian's override; nothing else.
 files=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | sort)
-expected="-rw-r--r-- root/root ./usr/share/doc/kessandor/copyright
+expected="-rw-r--r-- root/root ./usr/share/doc/kessandor/changelog.Debian.gz
+-rw-r--r-- root/root ./usr/share/doc/kessandor/copyright
+-rw-r--r-- root/root ./usr/share/lintian/overrides/kessandor
 -rw-r--r-- root/root ./usr/share/man/man6/kessandor.6.gz
 -rwxr-xr-x root/root ./usr/games/kessandor"
 [ "$files" = "$(sort <<<"$expected")" ] || fail "the package holds"$'\n'"$files"
@@ -68,4 +72,14 @@ complaints=$(man_warnings "$scratch/deb/usr/share/man/man6/kessandor.6.gz")
 [ -z "$complaints" ] || fail "the packaged man page warns:"$'\n'"$complaints"
 grep -q '^License: Expat$' "$scratch/deb/usr/share/doc/kessandor/copyright" ||
     fail "the copyright file names no licence"
-echo "$deb: metadata, contents, game and man page as expected"
+zcat "$scratch/deb/usr/share/doc/kessandor/changelog.Debian.gz" | cmp - docs/changelog.Debian ||
+    fail "the packaged changelog differs from docs/changelog.Debian"
+echo "$deb: metadata, contents, game, man page and changelog as expected"
+
+section "Package: lintian (errors, warnings and missing hardening fail)"
+# lintian warns when it runs as root; that line is not about the package.
+report=$(lintian --display-info --fail-on error,warning "$deb" 2> >(grep -v 'running with root' >&2)) ||
+    fail "lintian found errors or warnings in $deb:"$'\n'"$report"
+[ -z "$report" ] || echo "$report"
+! grep -q 'hardening-' <<<"$report" || fail "the packaged game misses Debian's hardening flags"
+echo "lintian: no errors, no warnings, hardened"

@@ -4,8 +4,10 @@
 # share/man/man6/kessandor.6, with the licence in share/doc/kessandor/.
 #
 # `cpack` builds a Debian package laid out as Debian lays out games: the binary in
-# /usr/games, the man page gzipped, and the licence as /usr/share/doc/kessandor/copyright.
-# That layout is a component of its own, left out of a plain `cmake --install`.
+# /usr/games, the man page gzipped, the licence as /usr/share/doc/kessandor/copyright and
+# docs/changelog.Debian gzipped beside it. That layout is a component of its own, left out
+# of a plain `cmake --install`. Build the package from the deb preset, which compiles with
+# Debian's hardening flags (cmake/DebianBuildFlags.cmake).
 include(GNUInstallDirs)
 
 set(KESSANDOR_CONTACT "The Kessandor developers <kessandor@example.org>")
@@ -38,16 +40,38 @@ endif()
 
 # The Debian layout: component "deb", installed only by cpack.
 find_program(KESSANDOR_GZIP gzip REQUIRED)
+
+# Writes `directory`/`name`.gz from `source` as Debian wants it: -9, and -n leaves out the
+# name and time stamp, so the same file always packs to the same bytes.
+function(kessandor_gzip source directory name)
+    set(copy ${CMAKE_CURRENT_BINARY_DIR}/${directory}/${name})
+    add_custom_command(
+        OUTPUT ${copy}.gz
+        COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+        COMMAND ${KESSANDOR_GZIP} -9nf ${copy}
+        DEPENDS ${source}
+        COMMENT "Compressing ${name}"
+        VERBATIM)
+    add_custom_target(kessandor_gzip_${name} ALL DEPENDS ${copy}.gz)
+endfunction()
+
 set(KESSANDOR_MAN_GZ ${CMAKE_CURRENT_BINARY_DIR}/man/kessandor.6.gz)
-add_custom_command(
-    OUTPUT ${KESSANDOR_MAN_GZ}
-    COMMAND ${CMAKE_COMMAND} -E copy ${KESSANDOR_MAN_PAGE} ${CMAKE_CURRENT_BINARY_DIR}/man/kessandor.6
-    # -n leaves out the name and time stamp, so the same page always packs to the same bytes.
-    COMMAND ${KESSANDOR_GZIP} -9nf ${CMAKE_CURRENT_BINARY_DIR}/man/kessandor.6
-    DEPENDS ${KESSANDOR_MAN_PAGE}
-    COMMENT "Compressing the man page"
-    VERBATIM)
-add_custom_target(kessandor_man_page ALL DEPENDS ${KESSANDOR_MAN_GZ})
+kessandor_gzip(${KESSANDOR_MAN_PAGE} man kessandor.6)
+
+# The package's version is the project's with the Debian revision of the changelog's newest
+# entry, and the two must agree on the upstream part.
+set(KESSANDOR_DEB_CHANGELOG ${PROJECT_SOURCE_DIR}/docs/changelog.Debian)
+file(STRINGS ${KESSANDOR_DEB_CHANGELOG} KESSANDOR_DEB_NEWEST LIMIT_COUNT 1)
+if(NOT KESSANDOR_DEB_NEWEST MATCHES "^kessandor \\(([^)]+)-([^)-]+)\\) ")
+    message(FATAL_ERROR "docs/changelog.Debian: no version in '${KESSANDOR_DEB_NEWEST}'")
+endif()
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR "docs/changelog.Debian is about ${CMAKE_MATCH_1}, the project is "
+                        "${PROJECT_VERSION}: add an entry for this version")
+endif()
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${CMAKE_MATCH_2})
+set(KESSANDOR_DEB_CHANGELOG_GZ ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.Debian.gz)
+kessandor_gzip(${KESSANDOR_DEB_CHANGELOG} doc changelog.Debian)
 
 # Debian wants the licence in its machine-readable copyright format.
 file(READ ${KESSANDOR_LICENSE} KESSANDOR_LICENSE_TEXT)
@@ -70,11 +94,21 @@ License: Expat
  ${KESSANDOR_LICENSE_BODY}
 ")
 
+# lintian takes a package whose changelog has one entry for a first upload to Debian, which
+# should close the bug that announced it. This package is built by the game's developers and
+# uploaded nowhere, so there is no such bug.
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/lintian/kessandor
+"# Built by the game's developers, not uploaded to Debian: there is no ITP bug to close.
+kessandor: initial-upload-closes-no-bugs
+")
+
 install(TARGETS kessandor RUNTIME DESTINATION games COMPONENT deb EXCLUDE_FROM_ALL)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/lintian/kessandor
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES ${KESSANDOR_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT deb
         EXCLUDE_FROM_ALL)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR}
-        COMPONENT deb EXCLUDE_FROM_ALL)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright ${KESSANDOR_DEB_CHANGELOG_GZ}
+        DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT deb EXCLUDE_FROM_ALL)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
