@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The packaging leg of CI: checks the man page, `cmake --install` and the Debian package
-# that cpack builds from the deb preset (Debian's hardening flags), which lintian must pass
-# without an error or a warning. Run from the repository: bash .ci/package.sh
-# KESSANDOR_PACKAGE_BUILD_DIR picks another build directory than the preset's.
+# The packaging leg of CI: checks the man page, `cmake --install`, the Debian package that
+# cpack builds from the deb preset (Debian's hardening flags), which lintian must pass
+# without an error or a warning, and the Windows zip. Run from the repository:
+# bash .ci/package.sh. KESSANDOR_PACKAGE_BUILD_DIR and KESSANDOR_WINDOWS_BUILD_DIR pick other
+# build directories than the presets'.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
@@ -11,7 +12,7 @@ build_dir=${KESSANDOR_PACKAGE_BUILD_DIR:-build/deb}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-need_packages cmake make g++ dpkg-dev man-db gzip lintian
+need_packages cmake make g++ dpkg-dev man-db gzip lintian g++-mingw-w64-x86-64-posix groff-base unzip
 
 fail() {
     echo "FAIL: $*" >&2
@@ -83,3 +84,24 @@ report=$(lintian --display-info --fail-on error,warning "$deb" 2> >(grep -v 'run
 [ -z "$report" ] || echo "$report"
 ! grep -q 'hardening-' <<<"$report" || fail "the packaged game misses Debian's hardening flags"
 echo "lintian: no errors, no warnings, hardened"
+
+section "Package: the Windows zip holds the game, the manual as text and the licence"
+windows_dir=${KESSANDOR_WINDOWS_BUILD_DIR:-build/windows}
+# Warnings as errors, as .ci/windows.sh configures it, so that it need not build again.
+cmake --preset windows -B "$windows_dir" -DKESSANDOR_WERROR=ON >/dev/null
+cmake --build "$windows_dir" -j2
+(cd "$windows_dir" && cpack >/dev/null)
+zip="$windows_dir/kessandor-1.0-win64.zip"
+listing=$(unzip -Z1 "$zip" | sort)
+expected=$(printf 'kessandor-1.0-win64/%s\n' LICENSE.txt kessandor.exe kessandor.txt)
+[ "$listing" = "$expected" ] || fail "the Windows zip holds"$'\n'"$listing"
+unzip -p "$zip" kessandor-1.0-win64/kessandor.txt >"$scratch/kessandor.txt"
+# Plain ASCII with Windows line ends: no troff, no escape codes, no overstriking.
+LC_ALL=C grep -q '[^[:print:][:space:]]' "$scratch/kessandor.txt" && fail "kessandor.txt is not plain text"
+grep -q '^\.' "$scratch/kessandor.txt" && fail "kessandor.txt holds troff requests"
+[ "$(grep -c $'\r$' "$scratch/kessandor.txt")" = "$(wc -l <"$scratch/kessandor.txt")" ] ||
+    fail "kessandor.txt does not end every line with CR LF"
+for heading in NAME SYNOPSIS 'HOW TO PLAY' 'EXIT STATUS'; do
+    grep -q "^$heading"$'\r$' "$scratch/kessandor.txt" || fail "kessandor.txt has no $heading"
+done
+echo "$zip: the game, kessandor.txt ($(wc -l <"$scratch/kessandor.txt") lines of text) and LICENSE.txt"

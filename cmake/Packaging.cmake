@@ -1,7 +1,8 @@
 # Installation and packaging.
 #
 # `cmake --install` lays the game out the usual way under the prefix: bin/kessandor and
-# share/man/man6/kessandor.6, with the licence in share/doc/kessandor/.
+# share/man/man6/kessandor.6, with the licence in share/doc/kessandor/. On Windows it is one
+# folder: kessandor.exe, the manual as plain text (kessandor.txt) and LICENSE.txt.
 #
 # `cpack` builds a Debian package laid out as Debian lays out games: the binary in
 # /usr/games, the man page gzipped, the licence as /usr/share/doc/kessandor/copyright and
@@ -14,9 +15,27 @@ set(KESSANDOR_CONTACT "The Kessandor developers <kessandor@example.org>")
 set(KESSANDOR_MAN_PAGE ${PROJECT_SOURCE_DIR}/docs/kessandor.6)
 set(KESSANDOR_LICENSE ${PROJECT_SOURCE_DIR}/docs/LICENSE)
 
-install(TARGETS kessandor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT game)
-install(FILES ${KESSANDOR_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT game)
-install(FILES ${KESSANDOR_LICENSE} DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT game)
+if(WIN32)
+    # Windows has no man command and no reader for troff: render the page as text at build
+    # time, with the build machine's groff.
+    find_program(KESSANDOR_GROFF groff REQUIRED)
+    set(KESSANDOR_MANUAL_TEXT ${CMAKE_CURRENT_BINARY_DIR}/kessandor.txt)
+    add_custom_command(
+        OUTPUT ${KESSANDOR_MANUAL_TEXT}
+        COMMAND ${CMAKE_COMMAND} -DGROFF=${KESSANDOR_GROFF} -DPAGE=${KESSANDOR_MAN_PAGE}
+                -DOUTPUT=${KESSANDOR_MANUAL_TEXT} -P ${PROJECT_SOURCE_DIR}/cmake/RenderManual.cmake
+        DEPENDS ${KESSANDOR_MAN_PAGE} ${PROJECT_SOURCE_DIR}/cmake/RenderManual.cmake
+        COMMENT "Rendering the manual as text"
+        VERBATIM)
+    add_custom_target(kessandor_manual_text ALL DEPENDS ${KESSANDOR_MANUAL_TEXT})
+    install(TARGETS kessandor RUNTIME DESTINATION . COMPONENT game)
+    install(FILES ${KESSANDOR_MANUAL_TEXT} DESTINATION . COMPONENT game)
+    install(FILES ${KESSANDOR_LICENSE} DESTINATION . RENAME LICENSE.txt COMPONENT game)
+else()
+    install(TARGETS kessandor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT game)
+    install(FILES ${KESSANDOR_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT game)
+    install(FILES ${KESSANDOR_LICENSE} DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT game)
+endif()
 
 set(CPACK_PACKAGE_NAME kessandor)
 set(CPACK_PACKAGE_VENDOR "The Kessandor developers")
@@ -29,11 +48,12 @@ set(CPACK_SOURCE_GENERATOR TGZ)
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build/" "/\\\\.cache/")
 
 if(WIN32)
-    # A zip of the .exe, the man page and the licence.
+    # A zip of one folder: the .exe, the manual as text and the licence.
     set(CPACK_GENERATOR ZIP)
     set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
     set(CPACK_COMPONENTS_ALL game)
     set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+    set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)  # unpacks into kessandor-1.0-win64/
     include(CPack)
     return()
 endif()
