@@ -8,13 +8,76 @@
 #include <iostream>
 #include <limits>
 
-#include "console/terminal.h"
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
-std::unique_ptr<Console> theConsole = std::make_unique<Console>();
+#include "console/terminal.h"
 
 namespace {
 
 using Traits = std::char_traits<char>;
+
+// Standard output as the game writes it: what is printed collects in a buffer, and each
+// flush hands it to the system in one write call. The game flushes at every line end and
+// before every read, so a game makes one write per line and one per prompt, and nothing
+// else stands between a screen and the system.
+class StandardOutput : public std::streambuf {
+public:
+    StandardOutput() { clear(); }
+
+protected:
+    // Returns -1 when the system refuses the bytes; errno says why.
+    int sync() override {
+        const char* next = pbase();
+        const char* const end = pptr();
+        clear();  // whatever happens, the bytes are not offered twice
+        while (next < end) {
+            const auto written = writeSome(next, end - next);
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                return -1;
+            }
+            next += written;
+        }
+        return 0;
+    }
+
+    // A full buffer (a text longer than any line of the game) goes out before the rest.
+    int_type overflow(int_type c) override {
+        if (sync() != 0) {
+            return Traits::eof();
+        }
+        if (!Traits::eq_int_type(c, Traits::eof())) {
+            sputc(Traits::to_char_type(c));
+        }
+        return Traits::not_eof(c);
+    }
+
+private:
+    void clear() { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+
+    static std::ptrdiff_t writeSome(const char* bytes, std::ptrdiff_t size) {
+#if defined(_WIN32)
+        return _write(1, bytes, static_cast<unsigned int>(size));  // text mode, as stdout
+#else
+        return ::write(STDOUT_FILENO, bytes, static_cast<std::size_t>(size));
+#endif
+    }
+
+    std::array<char, 4096> buffer_{};
+};
+
+// Built on first use, by the console that is created before main starts.
+std::ostream& standardOutput() {
+    static StandardOutput buffer;
+    static std::ostream stream(&buffer);
+    return stream;
+}
 
 bool isWhiteSpace(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -63,9 +126,16 @@ std::size_t utf8Cut(const std::string& word, std::size_t limit) {
     return isUtf8Continuation(word[cut]) ? limit : cut;
 }
 
+// Failed output ends the game; errno still says why, or the stream failed earlier.
+[[noreturn]] void outputFailed() {
+    throw OutputFailed{errno != 0 ? errno : EIO};
+}
+
 }  // namespace
 
-Console::Console() : in_(std::cin.rdbuf()), out_(&std::cout) {}
+std::unique_ptr<Console> theConsole = std::make_unique<Console>();
+
+Console::Console() : in_(std::cin.rdbuf()), out_(&standardOutput()) {}
 
 void Console::clearScreen() {
     terminal::clearScreen(*out_);
@@ -73,32 +143,37 @@ void Console::clearScreen() {
 
 void Console::newLines(std::int32_t n) {
     for (std::int32_t i = 0; i < n; ++i) {
-        out_->put('\n');
+        print('\n');
         flush();
     }
 }
 
+// The prints and the flush talk to the stream's buffer directly: a game prints some 50,000
+// pieces, and the stream's own checks around each cost more than the copying.
 void Console::flush() {
     errno = 0;
-    out_->flush();
-    if (!*out_) {
-        // A stream that failed earlier does not try again; then there is no errno to tell.
-        throw OutputFailed{errno != 0 ? errno : EIO};
+    // The stream's state catches what clearScreen wrote through the stream itself.
+    if (out_->rdbuf()->pubsync() != 0 || !*out_) {
+        outputFailed();
     }
 }
 
 void Console::print(std::string_view text) {
-    out_->write(text.data(), std::ssize(text));
+    if (out_->rdbuf()->sputn(text.data(), std::ssize(text)) != std::ssize(text)) {
+        outputFailed();
+    }
 }
 
 void Console::print(std::int32_t value) {
     std::array<char, 16> digits{};
     const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-    out_->write(digits.data(), result.ptr - digits.data());
+    print(std::string_view(digits.data(), result.ptr - digits.data()));
 }
 
 void Console::print(char c) {
-    out_->put(c);
+    if (Traits::eq_int_type(out_->rdbuf()->sputc(c), Traits::eof())) {
+        outputFailed();
+    }
 }
 
 std::int32_t Console::readInt() {
