@@ -8,6 +8,8 @@
  * CHUNKS holds one line of decimal write sizes separated by spaces, then the transcript's
  * bytes (floor_compare.py records it from the game under strace). Plain C and the C library
  * only, so that starting it costs what starting any program costs. */
+#define _POSIX_C_SOURCE 200809L /* O_CLOEXEC */
+
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
