@@ -5,7 +5,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -13,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "console/terminal.h"
 
@@ -35,23 +35,83 @@ volatile std::sig_atomic_t waitFd = -1;
 termios savedMode{};   // the terminal's settings before the wait
 termios cbreakMode{};  // the settings during the wait
 
-// Signals that end the program while it waits for a key (Ctrl-C, Ctrl-\, kill, hang-up),
-// and the one that suspends it (Ctrl-Z).
-constexpr std::array<int, 5> kWaitSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP};
+// Every signal whose default action ends the program and that comes from outside it (Ctrl-C,
+// Ctrl-\, kill, hang-up, timers, a closed pipe, resource limits...), then the one that
+// suspends it (Ctrl-Z). The faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGSYS)
+// stay with the runtime and the sanitizers, which report them.
+std::vector<int> listWaitSignals() {
+    std::vector<int> signals = {SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                                SIGPIPE, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGTSTP};
+#ifdef SIGPOLL
+    signals.push_back(SIGPOLL);
+#endif
+#ifdef SIGPWR
+    signals.push_back(SIGPWR);
+#endif
+#ifdef SIGSTKFLT
+    signals.push_back(SIGSTKFLT);
+#endif
+#ifdef SIGRTMIN
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) {
+        signals.push_back(signal);
+    }
+#endif
+    return signals;
+}
 
-// The handlers use only async-signal-safe calls: tcsetattr, signal, sigaction, sigprocmask
-// and raise.
+const std::vector<int>& waitSignals() {
+    static const std::vector<int> signals = listWaitSignals();
+    return signals;
+}
+
+// Only the process group in the terminal's foreground may change its settings; anyone else
+// is stopped for trying (tty output).
+bool inForeground() {
+    return tcgetpgrp(waitFd) == getpgrp();
+}
+
+// Sets the settings the wait changes (echo, line input, VMIN, VTIME) to their values in
+// `mode`, and leaves every other setting as the terminal has it now. So a second copy of the
+// game on the same terminal, which took this copy's cbreak mode for the terminal's own, has
+// nothing to put back, and cannot leave echo off.
+void applyWaitSettings(const termios& mode) {
+    termios now{};
+    if (tcgetattr(waitFd, &now) != 0) {
+        return;
+    }
+    const tcflag_t changed = savedMode.c_lflag ^ cbreakMode.c_lflag;
+    now.c_lflag = (now.c_lflag & ~changed) | (mode.c_lflag & changed);
+    for (const int index : {VMIN, VTIME}) {
+        if (savedMode.c_cc[index] != cbreakMode.c_cc[index]) {
+            now.c_cc[index] = mode.c_cc[index];
+        }
+    }
+    tcsetattr(waitFd, TCSANOW, &now);
+}
+
+void restoreTerminal() {
+    if (inForeground()) {
+        applyWaitSettings(savedMode);
+    }
+}
+
+// The handlers use only async-signal-safe calls: tcgetattr, tcsetattr, tcgetpgrp, getpgrp,
+// signal, sigaction, sigprocmask and raise.
 extern "C" void onFatalSignal(int signal) {
     // Put the terminal back, then die of the signal as if it had never been caught.
-    tcsetattr(waitFd, TCSANOW, &savedMode);
+    restoreTerminal();
     std::signal(signal, SIG_DFL);
     std::raise(signal);  // delivered as soon as this handler returns
 }
 
-void setHandler(int signal, void (*handler)(int)) {
+// `held` lists a signal held back while the handler runs, or is 0.
+void setHandler(int signal, void (*handler)(int), int held = 0) {
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
+    if (held != 0) {
+        sigaddset(&action.sa_mask, held);
+    }
     action.sa_flags = SA_RESTART;
     sigaction(signal, &action, nullptr);
 }
@@ -59,34 +119,46 @@ void setHandler(int signal, void (*handler)(int)) {
 extern "C" void onStopSignal(int /*signal*/) {
     const int savedErrno = errno;
     // Hand the shell a terminal with echo and line input on, then really stop.
-    tcsetattr(waitFd, TCSANOW, &savedMode);
+    restoreTerminal();
     std::signal(SIGTSTP, SIG_DFL);
     sigset_t stop;
     sigemptyset(&stop);
     sigaddset(&stop, SIGTSTP);
     sigprocmask(SIG_UNBLOCK, &stop, nullptr);
     std::raise(SIGTSTP);
-    // Here after SIGCONT: the wait goes on, so take the keyboard back.
+    // Here after SIGCONT: the wait goes on, so take the keyboard back. Continued in the
+    // background, the game stops again here (tty output) until it is brought to the front.
     setHandler(SIGTSTP, onStopSignal);
-    tcsetattr(waitFd, TCSANOW, &cbreakMode);
+    applyWaitSettings(cbreakMode);
     errno = savedErrno;
 }
 
-// Installs `handler` and keeps the previous disposition in `previous`. A signal that whoever
-// started the game chose to ignore (nohup, a background job) stays ignored.
-void installHandler(int signal, void (*handler)(int), struct sigaction& previous) {
+// Installs the handler for `signal` and keeps the previous disposition in `previous`. Only a
+// signal that would end the program (or stop it, for Ctrl-Z) as things stand is taken over:
+// one that whoever started the game chose to ignore (nohup, a background job) stays ignored,
+// and one with a handler of its own (a profiler's) keeps it. The fatal handlers hold SIGTTOU
+// back: a copy that has lost the foreground skips the restore, and one that loses it
+// meanwhile must still die rather than stop.
+void installHandler(int signal, struct sigaction& previous) {
     sigaction(signal, nullptr, &previous);
-    if (previous.sa_handler != SIG_IGN) {
-        setHandler(signal, handler);
+    if (previous.sa_handler != SIG_DFL) {
+        return;
+    }
+    if (signal == SIGTSTP) {
+        setHandler(signal, onStopSignal);
+    } else {
+        setHandler(signal, onFatalSignal, SIGTTOU);
     }
 }
 
+// The wait's signals, and SIGTTOU so that leaving the wait never stops the game.
 sigset_t waitSignalSet() {
     sigset_t set;
     sigemptyset(&set);
-    for (const int signal : kWaitSignals) {
+    for (const int signal : waitSignals()) {
         sigaddset(&set, signal);
     }
+    sigaddset(&set, SIGTTOU);
     return set;
 }
 
@@ -94,12 +166,18 @@ sigset_t waitSignalSet() {
 // handlers; the destructor undoes all of it on every path. Leaving twice is harmless.
 class KeyboardSession {
 public:
-    KeyboardSession() {
+    KeyboardSession() : previous_(waitSignals().size()) {
         waitFd = open(keyboardDevice.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (waitFd < 0) {
             return;
         }
-        if (isatty(waitFd) != 1 || tcgetattr(waitFd, &savedMode) != 0) {
+        // Waiting for the screen to reach the terminal asks for the terminal: a copy running in
+        // the background stops there (tty output) until it is brought to the front. Only then
+        // are the settings read (in the background they may be the shell's line-editing mode)
+        // and the handlers installed, so a copy stopped there dies of a signal like any
+        // stopped job.
+        if (isatty(waitFd) != 1 || (tcdrain(waitFd) != 0 && errno != EINTR) ||
+            tcgetattr(waitFd, &savedMode) != 0) {
             leave();
             return;
         }
@@ -111,13 +189,14 @@ public:
         cbreakMode.c_cc[VTIME] = 0;  // ...and waits for it as long as it takes
         std::atomic_signal_fence(std::memory_order_seq_cst);  // settings written before handlers
         // Handlers first: a signal arriving between the two steps finds the settings intact.
-        for (std::size_t i = 0; i < kWaitSignals.size(); ++i) {
-            const bool stop = kWaitSignals.at(i) == SIGTSTP;
-            installHandler(kWaitSignals.at(i), stop ? onStopSignal : onFatalSignal,
-                           previous_.at(i));
+        for (std::size_t i = 0; i < previous_.size(); ++i) {
+            installHandler(waitSignals().at(i), previous_.at(i));
         }
         handlersInstalled_ = true;
-        tcsetattr(waitFd, TCSANOW, &cbreakMode);
+        applyWaitSettings(cbreakMode);
+        // The wait is for a key pressed from now on: keys typed ahead, before the screen
+        // showed, are dropped. What standard input has already read stays pending there.
+        tcflush(waitFd, TCIFLUSH);
     }
 
     KeyboardSession(const KeyboardSession&) = delete;
@@ -138,9 +217,9 @@ private:
             const sigset_t held = waitSignalSet();
             sigset_t before;
             sigprocmask(SIG_BLOCK, &held, &before);
-            tcsetattr(waitFd, TCSANOW, &savedMode);
-            for (std::size_t i = 0; i < kWaitSignals.size(); ++i) {
-                sigaction(kWaitSignals.at(i), &previous_.at(i), nullptr);
+            restoreTerminal();
+            for (std::size_t i = 0; i < previous_.size(); ++i) {
+                sigaction(waitSignals().at(i), &previous_.at(i), nullptr);
             }
             handlersInstalled_ = false;
             sigprocmask(SIG_SETMASK, &before, nullptr);
@@ -149,7 +228,7 @@ private:
         waitFd = -1;
     }
 
-    std::array<struct sigaction, kWaitSignals.size()> previous_{};
+    std::vector<struct sigaction> previous_;
     bool handlersInstalled_ = false;
 };
 

@@ -51,12 +51,18 @@ def _start_copy(argv, env, script, group, foreground, ignored):
     os.execve(BINARY, [BINARY, *argv], env)
 
 
-def _shell(copies, control, report, take_back):
+def _shell(copies, control, report, background, take_back):
     """Runs in the terminal's session leader and does what a job-control shell does: starts
     the copies as one job (each after the first when the test says so), reports every stop
-    and every end, and, when `take_back` is set, takes the terminal back when the job stops."""
+    and every end, and, when `take_back` is set, takes the terminal back when the job stops.
+    On SIGUSR1 it brings the job to the front, as fg does."""
     signal.signal(signal.SIGTTOU, signal.SIG_IGN)
     fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
+    line_mode = termios.tcgetattr(0)
+    if background:  # the shell's line editor has the terminal while the job runs behind it
+        editing = termios.tcgetattr(0)
+        editing[3] &= ~LINE_MODE
+        termios.tcsetattr(0, termios.TCSANOW, editing)
     group = 0
     for index, copy in enumerate(copies):
         if index > 0:
@@ -70,6 +76,13 @@ def _shell(copies, control, report, take_back):
         except OSError:
             pass  # the copy got there first and has started the game
         os.write(report, b"start %d\n" % pid)
+
+    def bring_to_front(*_):
+        termios.tcsetattr(0, termios.TCSANOW, line_mode)
+        os.tcsetpgrp(0, group)
+        os.killpg(group, signal.SIGCONT)
+
+    signal.signal(signal.SIGUSR1, bring_to_front)
     for _ in range(len(copies)):
         while True:
             pid, status = os.waitpid(-1, os.WUNTRACED)
@@ -103,7 +116,7 @@ class Terminal:
                 fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
                 for fd in (0, 1, 2):
                     os.dup2(slave, fd)
-                _shell(copies, control, report, take_back)
+                _shell(copies, control, report, background, take_back)
             finally:
                 os._exit(127)  # the shell, or a copy that could not start
         for fd in (slave, control, report):
@@ -177,15 +190,15 @@ class Terminal:
         while keys:
             keys = keys[os.write(self.fd, keys):]
 
-    def send_unread(self, keys):
+    def send_read(self, keys):
         """Sends `keys` and waits until the game has read them off the terminal."""
+        goal = self._bytes_read() + len(keys)
         self.send(keys)
-        slave = os.open(self.slave_name, os.O_RDWR | os.O_NOCTTY)
-        unread = lambda: struct.unpack("i", fcntl.ioctl(slave, termios.TIOCINQ, b"\0" * 4))[0]
-        try:
-            self.wait_until(lambda: unread() == 0, f"the game to read {keys!r}")
-        finally:
-            os.close(slave)
+        self.wait_until(lambda: self._bytes_read() >= goal, f"the game to read {keys!r}")
+
+    def _bytes_read(self):
+        with open(f"/proc/{self.pid()}/io") as io:
+            return int(re.search(r"rchar: (\d+)", io.read())[1])
 
     def pid(self, index=0):
         self.wait_until(lambda: len(self.pids) > index, "the game to start")
@@ -193,6 +206,9 @@ class Terminal:
 
     def start_next(self):
         os.write(self.control, b"+")
+
+    def fg(self):
+        os.kill(self.shell, signal.SIGUSR1)
 
     def line_mode(self):
         return termios.tcgetattr(self.fd)[3] & LINE_MODE == LINE_MODE

@@ -1,5 +1,5 @@
 """The key wait on a real terminal: one key, without Enter and without echo, whatever bytes
-the key sends."""
+the key sends; keys typed before the announcement showed do not count."""
 import unittest
 
 from driver import (CLEAR, KEY_PROMPT, STOCK_MENU, TO_KEY_WAIT, TURN_MENU, Terminal)
@@ -20,7 +20,7 @@ class KeyWait(unittest.TestCase):
                 t.expect(KEY_PROMPT)
                 t.wait_key_wait()
                 for part in parts:
-                    t.send_unread(part)
+                    t.send_read(part)
                 # Neither echoed nor left over: the stock stage's screen comes straight after.
                 self.assertTrue(t.expect(STOCK_MENU).startswith(CLEAR), t.screen())
                 self.assertTrue(t.line_mode(), "echo or line input left off")
@@ -28,6 +28,16 @@ class KeyWait(unittest.TestCase):
                 self.assertNotIn("Sorry", t.expect(TURN_MENU))
                 t.send(b"\x04")  # Ctrl-D: the input ends, and so does the game
                 self.assertEqual(t.finish(), 0)
+
+    def test_keys_typed_ahead_of_the_announcement_do_not_end_its_wait(self):
+        with Terminal() as t:
+            t.send(TO_KEY_WAIT + b"\n")  # Enter pressed twice on the build answer
+            t.expect("*** New Corporation Formed ***")
+            t.expect(KEY_PROMPT)
+            t.wait_key_wait()
+            self.assertNotIn(STOCK_MENU, t.out)
+            t.send(" ")
+            t.expect(STOCK_MENU)
 
 
 if __name__ == "__main__":
