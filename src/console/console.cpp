@@ -47,6 +47,16 @@ protected:
         return 0;
     }
 
+    // The usual print: a short text that fits.
+    std::streamsize xsputn(const char* text, std::streamsize size) override {
+        if (size > epptr() - pptr()) {
+            return std::streambuf::xsputn(text, size);
+        }
+        Traits::copy(pptr(), text, static_cast<std::size_t>(size));
+        pbump(static_cast<int>(size));
+        return size;
+    }
+
     // A full buffer (a text longer than any line of the game) goes out before the rest.
     int_type overflow(int_type c) override {
         if (sync() != 0) {
