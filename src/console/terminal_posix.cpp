@@ -276,7 +276,9 @@ void consumeUtf8Rest(int fd, unsigned char lead) {
 }  // namespace
 
 void clearScreen(std::ostream& out) {
-    if (wantsEscapeCodes()) {
+    // Neither the output nor TERM changes during a run: ask once, not at every screen.
+    static const bool escapeCodes = wantsEscapeCodes();
+    if (escapeCodes) {
         // Home, erase the window, erase the scrollback: the next player cannot scroll back
         // to the previous player's screen.
         out << "\x1b[H\x1b[2J\x1b[3J";
