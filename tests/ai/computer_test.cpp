@@ -1,0 +1,118 @@
+// The computer's decisions in hand-drawn positions, at every level. Coordinates are (column,
+// row) from 0; comments name cells as the map shows them (A1 = 0, 0).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "ai/computer.h"
+#include "game/position.h"
+
+namespace {
+
+constexpr Level kLevels[] = {Level::easy, Level::normal, Level::hard};
+
+// The position drawn, with every "?" on offer (in reading order) and player 0 to move with
+// `cash`. REQUIRES: the picture holds five "?".
+Game offering(const Picture& map, const std::vector<Shares>& holdings, std::int32_t cash) {
+    Picture unoffered = map;
+    for (std::string& line : unoffered) {
+        std::replace(line.begin(), line.end(), kOffered, kEmpty);
+    }
+    GameState state = position(2, unoffered, holdings).state();
+    std::int32_t offers = 0;
+    for (std::int32_t row = 0; row < kRows; ++row) {
+        for (std::int32_t col = 0; col < kColumns; ++col) {
+            if (symbolAt(map, col, row) == kOffered) {
+                state.map.at(col).at(row) = kOffered;
+                state.offeredColumns.at(offers) = col;
+                state.offeredRows.at(offers++) = row;
+            }
+        }
+    }
+    state.players[0].cash = cash;
+    std::string problem;
+    std::optional<Game> game = Game::restore(state, &problem);
+    EXPECT_TRUE(game) << problem;
+    return game.value_or(Game(2, 1U));
+}
+
+// Where the plan builds, as the map shows it: "C1".
+std::string spotOf(const Game& game, const TurnPlan& plan) {
+    std::string spot(1, Game::columnLetter(game.offeredColumn(plan.offer)));
+    spot += static_cast<char>('1' + game.offeredRow(plan.offer));
+    return spot;
+}
+
+// Carries out the plan as the screens do, checking every purchase against the cash left.
+// Returns the cash left over.
+std::int32_t carryOut(Game game, const TurnPlan& plan) {
+    EXPECT_TRUE(plan.offer >= 0 && plan.offer < kOfferCount);
+    game.placeOutpost(game.offeredColumn(plan.offer), game.offeredRow(plan.offer), 0);
+    game.clearOffers();
+    for (const Purchase& buy : plan.purchases) {
+        EXPECT_TRUE(game.isActive(buy.company) && buy.shares >= 1 &&
+                    buy.shares <= game.cash(0) / game.price(buy.company))
+            << Game::columnLetter(buy.company) << " x" << buy.shares << " with $" << game.cash(0);
+        game.buyShares(0, buy.company, buy.shares);
+    }
+    return game.cash(0);
+}
+
+// A (2 cells, $200) and B (3 cells, $300) both touch C5. Building there merges A into B: the
+// first merger of the game pays player 0's 20 shares of A their full value, $4000, and turns
+// them into 20 x 200 / 500 = 8 shares of B. Growing A at B4 would only add $100 a share, and
+// the other three spots touch nothing.
+const Picture kMerger = {"..........?.", "?...........", "", ".?..........", "AA?BBB......", "",
+                         "........?..."};
+
+TEST(ComputerPlayer, TakesAMergerThatPaysIt) {
+    const Game game = offering(kMerger, {{20, 0, 0, 0, 0}}, 0);
+    for (const Level level : kLevels) {
+        const TurnPlan plan = planTurn(game, 0, level);
+        EXPECT_EQ(spotOf(game, plan), "C5") << static_cast<int>(level);
+    }
+}
+
+// Beside a star a new company is worth 5 x $600 to its founder, beside an outpost 5 x $100 a
+// cell; an outpost alone is worth nothing.
+TEST(ComputerPlayer, FoundsACompanyRatherThanBuildAnIsolatedOutpost) {
+    const Picture besideStar = {"",
+                                "..?.........",
+                                "",
+                                ".....*?.....",
+                                "",
+                                "?...........",
+                                "",
+                                "........?...",
+                                "..........?."};
+    const Picture besideOutpost = {"?...........", "", "....?.......", "", "", "",
+                                   "..+?........", "", "?........?.."};
+    for (const Level level : kLevels) {
+        const Game star = offering(besideStar, {}, 6000);
+        EXPECT_EQ(spotOf(star, planTurn(star, 0, level)), "G4") << static_cast<int>(level);
+        const Game outpost = offering(besideOutpost, {}, 6000);
+        EXPECT_EQ(spotOf(outpost, planTurn(outpost, 0, level)), "D7") << static_cast<int>(level);
+    }
+}
+
+// Purchases are planned with the cash the build leaves: none before the merger bonus, $599
+// against a $600 share. Each is affordable in its turn, and no level keeps back the price of
+// a share of the cheapest company (shares never lose value).
+TEST(ComputerPlayer, SpendsNoMoreThanItHasAndLeavesNoShareUnbought) {
+    const Picture dear = {
+        "", "", "..*A.?......", "", "?.......?...", "", "..?.........", "", "..........?."};
+    const std::vector<std::pair<Game, std::int32_t>> cases = {
+        {offering(kMerger, {{20, 0, 0, 0, 0}}, 0), 600},  // the cheapest, B, after the merger
+        {offering(dear, {{0, 0, 0, 0, 0}}, 599), 600},    // A is the only company
+    };
+    for (const Level level : kLevels) {
+        for (const auto& [game, cheapest] : cases) {
+            const TurnPlan plan = planTurn(game, 0, level);
+            const std::int32_t left = carryOut(game, plan);
+            EXPECT_TRUE(left >= 0 && left < cheapest) << static_cast<int>(level) << " $" << left;
+        }
+    }
+}
+
+}  // namespace
