@@ -1,0 +1,226 @@
+// The arena: plays many seeded games between strategies through the game's rules and reports
+// how often each strategy wins, with a 95% confidence interval, and how long it takes to
+// decide a turn.
+//
+//   kessandor_arena [--games N] [--seed S] [--threads T] STRATEGY STRATEGY...
+//
+// STRATEGY is easy, normal, hard, greedy or random; two to five of them make the seats of
+// each game. The seats turn round from game to game, so that every strategy sits in every
+// seat equally often. A game won jointly counts as a share of a win for each winner.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "ai/computer.h"
+#include "baselines.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The processor time this thread has used: on a shared machine the wall clock would also
+// count the time other programs ran.
+double threadMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+struct Seat {
+    std::string name;
+    TurnPlan (*plan)(const Game&, std::int32_t, Level) = nullptr;
+    Level level = Level::normal;
+};
+
+TurnPlan asRandom(const Game& game, std::int32_t player, Level) {
+    return randomPlan(game, player);
+}
+TurnPlan asGreedy(const Game& game, std::int32_t player, Level) {
+    return greedyPlan(game, player);
+}
+
+bool seatNamed(std::string_view name, Seat& seat) {
+    seat.name = name;
+    if (name == "random") {
+        seat.plan = asRandom;
+    } else if (name == "greedy") {
+        seat.plan = asGreedy;
+    } else if (const std::optional<Level> level = levelNamed(name)) {
+        seat.plan = planTurn;
+        seat.level = *level;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// What the games of one strategy added up to.
+struct Record {
+    double wins = 0;
+    std::vector<double> decisionMs;
+};
+
+struct Illegal {
+    std::string what;
+};
+
+// Builds and buys as planned, refusing any move the rules do not allow.
+void play(Game& game, std::int32_t player, const TurnPlan& plan) {
+    if (plan.offer < 0 || plan.offer >= kOfferCount) {
+        throw Illegal{"built where nothing was offered"};
+    }
+    game.placeOutpost(game.offeredColumn(plan.offer), game.offeredRow(plan.offer), player);
+    game.clearOffers();
+    for (const Purchase& buy : plan.purchases) {
+        if (buy.company < 0 || buy.company >= kCompanyCount || !game.isActive(buy.company) ||
+            buy.shares < 1 || buy.shares > game.cash(player) / game.price(buy.company)) {
+            throw Illegal{"bought shares it could not"};
+        }
+        game.buyShares(player, buy.company, buy.shares);
+    }
+}
+
+// One game with the seats turned round `turn` places; adds the wins and times to `records`.
+void playGame(const std::vector<Seat>& lineup, std::uint32_t seed, std::size_t turn,
+              std::map<std::string, Record>& records) {
+    const auto players = static_cast<std::int32_t>(lineup.size());
+    std::vector<const Seat*> seats;
+    for (std::size_t i = 0; i < lineup.size(); ++i) {
+        seats.push_back(&lineup.at((i + turn) % lineup.size()));
+    }
+    Game game(players, seed);
+    while (!game.isOver()) {
+        const std::int32_t player = game.currentPlayer();
+        const Seat& seat = *seats.at(static_cast<std::size_t>(player));
+        game.offerSpots();
+        const double start = threadMs();
+        const TurnPlan plan = seat.plan(game, player, seat.level);
+        records[seat.name].decisionMs.push_back(threadMs() - start);
+        play(game, player, plan);
+        game.endTurn();
+    }
+    const std::vector<Standing> standings = game.rankPlayers();
+    const auto winners = std::count_if(standings.begin(), standings.end(), [&](const Standing& s) {
+        return s.netWorth == standings.front().netWorth;
+    });
+    for (std::int32_t i = 0; i < winners; ++i) {
+        records[seats.at(static_cast<std::size_t>(standings.at(i).player))->name].wins +=
+            1.0 / static_cast<double>(winners);
+    }
+}
+
+double percentile(std::vector<double>& values, double fraction) {
+    if (values.empty()) {
+        return 0;
+    }
+    const auto at = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(at),
+                     values.end());
+    return values.at(at);
+}
+
+// Wilson's interval for a proportion: sound also near 0 and 1.
+void report(const std::string& name, Record& record, std::int64_t games) {
+    const double n = static_cast<double>(games);
+    const double p = record.wins / n;
+    const double z = 1.96;
+    const double centre = (p + z * z / (2 * n)) / (1 + z * z / n);
+    const double half = z * std::sqrt(p * (1 - p) / n + z * z / (4 * n * n)) / (1 + z * z / n);
+    std::vector<double>& ms = record.decisionMs;
+    const double worst = ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end());
+    std::printf(
+        "%-8s wins %5.1f%%  (95%%: %5.1f%% to %5.1f%%)   decision ms (CPU): median %.3f  "
+        "p99 %.3f  max %.3f\n",
+        name.c_str(), 100 * p, 100 * (centre - half), 100 * (centre + half), percentile(ms, 0.5),
+        percentile(ms, 0.99), worst);
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: kessandor_arena [--games N] [--seed S] [--threads T] STRATEGY "
+                 "STRATEGY...\n  STRATEGY: easy, normal, hard, greedy or random (2 to 5)\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::int64_t games = 200;
+    std::uint32_t seed = 1;
+    std::int32_t threads = 1;
+    std::vector<Seat> lineup;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument.substr(0, 2) == "--" && i + 1 < argc) {
+            const auto value = std::strtoll(argv[++i], nullptr, 10);
+            if (argument == "--games") {
+                games = value;
+            } else if (argument == "--seed") {
+                seed = static_cast<std::uint32_t>(value);
+            } else if (argument == "--threads") {
+                threads = static_cast<std::int32_t>(std::clamp<long long>(value, 1, 64));
+            } else {
+                return usage();
+            }
+        } else if (Seat seat; seatNamed(argument, seat)) {
+            lineup.push_back(seat);
+        } else {
+            return usage();
+        }
+    }
+    if (lineup.size() < 2 || lineup.size() > static_cast<std::size_t>(kMaxPlayers) || games < 1) {
+        return usage();
+    }
+    std::map<std::string, Record> records;
+    std::mutex merging;
+    std::vector<std::string> failures;
+    const Clock::time_point start = Clock::now();
+    std::vector<std::thread> workers;
+    for (std::int32_t t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            std::map<std::string, Record> mine;
+            for (std::int64_t g = t; g < games; g += threads) {
+                const auto gameSeed = static_cast<std::uint32_t>(seed + g * 7919);
+                try {
+                    playGame(lineup, gameSeed, static_cast<std::size_t>(g), mine);
+                } catch (const Illegal& illegal) {
+                    const std::lock_guard<std::mutex> lock(merging);
+                    failures.push_back(illegal.what + " in the game of seed " +
+                                       std::to_string(gameSeed));
+                }
+            }
+            const std::lock_guard<std::mutex> lock(merging);
+            for (auto& [name, record] : mine) {
+                Record& total = records[name];
+                total.wins += record.wins;
+                total.decisionMs.insert(total.decisionMs.end(), record.decisionMs.begin(),
+                                        record.decisionMs.end());
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    const std::chrono::duration<double> seconds = Clock::now() - start;
+    std::printf("%lld games of", static_cast<long long>(games));
+    for (const Seat& seat : lineup) {
+        std::printf(" %s", seat.name.c_str());
+    }
+    std::printf(" (seed %u, %.0f s)\n", seed, seconds.count());
+    for (auto& [name, record] : records) {
+        report(name, record, games);
+    }
+    for (const std::string& failure : failures) {
+        std::fprintf(stderr, "arena: ILLEGAL MOVE: %s\n", failure.c_str());
+    }
+    return failures.empty() ? 0 : 1;
+}
