@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "ai/computer.h"
 #include "console/console.h"
 #include "game/game.h"
 #include "screens/flow.h"
@@ -15,7 +16,7 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: kessandor [--seed N]\n"
+    "Usage: kessandor [--seed N] [-c N [--level easy|normal|hard]]\n"
     "       kessandor --help | --version\n"
     "\n"
     "Kessandor is a turn-based game of interstellar trading for one to five players\n"
@@ -26,6 +27,11 @@ constexpr std::string_view kUsage =
     "Options:\n"
     "  --seed N       deal every game of this run from seed N (0 to 4294967295)\n"
     "                 instead of the clock, so a galaxy can be replayed and shared\n"
+    "  -c, --computers N\n"
+    "                 add N computer players (1 to 4) after the people, who are\n"
+    "                 then 1 to 5 - N\n"
+    "  --level L      how well the computer players play: easy, normal (the\n"
+    "                 default) or hard\n"
     "  -h, --help     show this text and exit\n"
     "  -V, --version  show the version and exit\n";
 
@@ -34,6 +40,8 @@ struct Options {
     bool help = false;
     bool version = false;
     std::optional<std::uint32_t> seed;
+    std::optional<std::int32_t> computers;
+    std::optional<Level> level;
 };
 
 // A usage error, as one line that names the argument the game cannot take.
@@ -53,6 +61,13 @@ std::optional<std::uint32_t> parseSeed(std::string_view text) {
         return std::nullopt;
     }
     return value;
+}
+
+std::optional<std::int32_t> parseComputers(std::string_view text) {
+    if (text.size() != 1 || text[0] < '1' || text[0] > '0' + kMaxPlayers - 1) {
+        return std::nullopt;
+    }
+    return text[0] - '0';
 }
 
 // Returns the first argument that is out of place, if any.
@@ -75,6 +90,21 @@ std::optional<UsageError> parseOptions(int argc, char** argv, Options& options) 
             if (!options.seed) {
                 return UsageError{std::string("--seed needs a number from 0 to 4294967295, not '")
                                       .append(value) += "'"};
+            }
+        } else if ((argument == "--computers" || argument == "-c") && !options.computers) {
+            const std::string_view value = i + 1 < argc ? argv[++i] : "";
+            options.computers = parseComputers(value);
+            if (!options.computers) {
+                return UsageError{std::string(argument)
+                                      .append(" needs a number from 1 to 4, not '")
+                                      .append(value) += "'"};
+            }
+        } else if (argument == "--level" && !options.level) {
+            const std::string_view value = i + 1 < argc ? argv[++i] : "";
+            options.level = levelNamed(value);
+            if (!options.level) {
+                return UsageError{
+                    std::string("--level needs easy, normal or hard, not '").append(value) += "'"};
             }
         } else {
             return unexpected(argument);
@@ -113,6 +143,8 @@ int main(int argc, char** argv) {
         return printText("kessandor " KESSANDOR_VERSION "\n");
     }
     Game::fixClock(options.seed);
+    seatComputers(options.computers.value_or(0),
+                  static_cast<std::int32_t>(options.level.value_or(Level::normal)));
     int status = 0;
     try {
         status = runMainLoop();

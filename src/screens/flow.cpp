@@ -1,6 +1,7 @@
 #include "screens/flow.h"
 
 #include "console/console.h"
+#include "screens/computer.h"
 #include "screens/current_game.h"
 #include "screens/standings.h"
 #include "screens/stock.h"
@@ -9,6 +10,10 @@
 std::unique_ptr<Game> theGame;
 
 namespace {
+
+// The computer players every game of this run gets after the people.
+std::int32_t seatedComputers = 0;
+std::int32_t seatedLevel = 1;
 
 void showCredits() {
     Console& out = *theConsole;
@@ -57,33 +62,51 @@ void showInstructions() {
     out.print("EOF.");
 }
 
+// The computer players take the seats the people leave.
 std::int32_t askPlayerCount() {
     Console& out = *theConsole;
+    const std::int32_t most = kMaxPlayers - seatedComputers;
     out.newLines(2);
-    out.print("[1 to 5 people can play]");
+    out.print("[1 to ");
+    out.print(most);
+    out.print(" people can play]");
     out.newLines(1);
     out.print("[How many people are playing][?]: ");
     std::int32_t count = out.readInt();
-    while (count < 1 || count > kMaxPlayers) {
+    while (count < 1 || count > most) {
         out.newLines(2);
-        out.print("[Please Choose a Number Between 1 and 5]: ");
+        out.print("[Please Choose a Number Between 1 and ");
+        out.print(most);
+        out.print("]: ");
         count = out.readInt();
     }
     return count;
 }
 
 // No line ends between the prompts: each starts where the player's Enter left the cursor.
+// The computer players need no asking.
 void askPlayerNames() {
     Console& out = *theConsole;
-    for (std::int32_t i = 0; i < theGame->playerCount(); ++i) {
+    const std::int32_t people = theGame->playerCount() - seatedComputers;
+    for (std::int32_t i = 0; i < people; ++i) {
         out.print("[What is player ");
         out.print(i + 1);
         out.print("'s name][?]: ");
         theGame->setPlayerName(out.readWord(), i);
     }
+    for (std::int32_t i = 0; i < seatedComputers; ++i) {
+        theGame->setPlayerName(computerName(i), people + i);
+        theGame->setComputer(people + i);
+    }
+    theGame->setComputerLevel(seatedLevel);
 }
 
 }  // namespace
+
+void seatComputers(std::int32_t count, std::int32_t level) {
+    seatedComputers = count;
+    seatedLevel = level;
+}
 
 char menuChoice() {
     Console& out = *theConsole;
@@ -113,7 +136,7 @@ bool mainMenu() {
                 showInstructions();
                 break;
             case 'S':
-                theGame = std::make_unique<Game>(askPlayerCount());
+                theGame = std::make_unique<Game>(askPlayerCount() + seatedComputers);
                 askPlayerNames();
                 return false;
             default:
@@ -130,6 +153,11 @@ void playGame() {
     Game& game = *theGame;
     while (!game.isOver()) {
         const std::int32_t player = game.currentPlayer();
+        if (game.isComputer(player)) {
+            computerTurn(player);
+            game.endTurn();
+            continue;
+        }
         showMap();
         if (playerTurn(player)) {
             game.endDay();

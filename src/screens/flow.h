@@ -2,11 +2,17 @@
 // the day loop of one game.
 #pragma once
 
+#include <cstdint>
+
 // Runs the title menu and every game started from it until the player quits at the title
 // menu or standard input ends. Destroys the last game; leaves theConsole alone. Returns the
 // program's exit status, always 0. A failed write ends it too: the game is destroyed and
 // OutputFailed passes to the caller.
 int runMainLoop();
+
+// Every game of this run seats `count` computer players (0 to 4), at `level` (0 to kHardest),
+// after the people, who are then 1 to 5 - count.
+void seatComputers(std::int32_t count, std::int32_t level);
 
 // Shows the title menu until the player starts a game or quits. Returns true on Quit; false
 // once theGame has been created and given every player's name.

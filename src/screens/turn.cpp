@@ -74,16 +74,21 @@ void showOffers() {
     out.print("[Where Do you Wish to Build][?] ");
 }
 
+void showTurnHeader(std::int32_t player) {
+    Console& out = *theConsole;
+    out.print("[");
+    out.print(theGame->playerName(player));
+    out.print("'s Turn]");
+    out.print("          [Day: ");
+    out.print(theGame->day());
+    out.print("]");
+}
+
 bool playerTurn(std::int32_t player) {
     Console& out = *theConsole;
     for (;;) {
         out.newLines(1);
-        out.print("[");
-        out.print(theGame->playerName(player));
-        out.print("'s Turn]");
-        out.print("          [Day: ");
-        out.print(theGame->day());
-        out.print("]");
+        showTurnHeader(player);
         out.newLines(1);
         out.print("[Options][:]  [D]isplay  [B]uild  [S]tock  [Q]uit");
         out.newLines(1);

@@ -10,6 +10,9 @@ void showMap();
 // Prints the five offered spots and the build prompt.
 void showOffers();
 
+// Prints the line that starts every turn: the player's name and the day.
+void showTurnHeader(std::int32_t player);
+
 // Runs the turn menu. Returns true when the player confirmed quitting the game, false once
 // the player has built.
 bool playerTurn(std::int32_t player);

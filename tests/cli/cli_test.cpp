@@ -52,7 +52,8 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutputAndNoArgumentsPlay) {
     EXPECT_EQ(runGame("-h").out, help.out);
     EXPECT_TRUE(help.status == 0 && help.err.empty() && help.out.ends_with("\n"));
     EXPECT_TRUE(help.out.starts_with("Usage: kessandor") && help.out.find("--help") != npos &&
-                help.out.find("--version") != npos && help.out.find("kessandor(6)") != npos)
+                help.out.find("--version") != npos && help.out.find("kessandor(6)") != npos &&
+                help.out.find("--computers") != npos && help.out.find("--level") != npos)
         << help.out;
     EXPECT_EQ(help.out.find_first_of("\f\x1b"), npos) << "a screen was cleared";
     EXPECT_TRUE(game.status == 0 && game.err.empty());
@@ -75,7 +76,12 @@ TEST(CommandLine, AnyOtherArgumentIsAUsageErrorNamingIt) {
                                                          {"--seed", "-1"},
                                                          {"--seed", "1x"},
                                                          {"--seed", ""},
-                                                         {"--seed", "7", "--seed"}};
+                                                         {"--seed", "7", "--seed"},
+                                                         {"--computers", "5"},
+                                                         {"-c", "0"},
+                                                         {"-c", "2", "-c"},
+                                                         {"--level", "expert"},
+                                                         {"--level", "hard", "--level"}};
     for (const std::vector<std::string>& args : cases) {
         std::string line, culprit;
         for (const std::string& arg : args) {
@@ -92,7 +98,7 @@ TEST(CommandLine, AnyOtherArgumentIsAUsageErrorNamingIt) {
 }
 
 TEST(CommandLine, SeedTakesTheWholeUnsignedRangeAndNeedsItsNumber) {
-    for (const char* seed : {"0", "4294967295", "00042"}) {
+    for (const char* seed : {"0", "4294967295", "00042 -c 4 --level easy"}) {
         const Outcome run = runGame(std::string("--seed ") + seed);
         EXPECT_TRUE(run.status == 0 && run.err.empty()) << seed << ": " << run.err;
     }
