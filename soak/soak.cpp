@@ -5,18 +5,24 @@
 //   kessandor_soak [--games N] [--seed S]
 //
 // Game G of a run fails with its own seed, which --seed S --games 1 with S = that seed replays.
+// In one game of every kComputerGamesOneIn, some seats are the computer's, at every level;
+// their moves must be as legal as anybody's.
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
 
+#include "ai/computer.h"
 #include "game/game.h"
 
 namespace {
+
+constexpr std::uint32_t kComputerGamesOneIn = 100;
 
 struct Failure {
     std::string what;
@@ -28,6 +34,7 @@ struct Tally {
     std::int64_t formations = 0;
     std::array<std::int64_t, 5> mergerBuilds{};  // [k]: builds that merged k companies into one
     std::int32_t largestNetWorth = 0;
+    std::int64_t computerTurns = 0;
 };
 
 void require(bool holds, std::string_view what) {
@@ -75,27 +82,61 @@ void buyAtRandom(Game& game, std::int32_t player, std::mt19937& rng) {
     require(Game::checkState(game.state()).empty(), "a purchase left a broken state");
 }
 
+void playAtRandom(Game& game, std::int32_t player, std::mt19937& rng,
+                  const BuildObserver& observer) {
+    const std::int32_t spot = chooseSpot(game, rng);
+    const std::int32_t col = game.offeredColumn(spot), row = game.offeredRow(spot);
+    const Game before = game;
+    game.placeOutpost(col, row, player, observer);
+    game.clearOffers();
+    checkBuild(before, game, col, row);
+    buyAtRandom(game, player, rng);
+}
+
+// The computer builds on one of the offered spots and buys only what it can afford.
+void playComputer(Game& game, std::int32_t player, Level level, const BuildObserver& observer) {
+    const TurnPlan plan = planTurn(game, player, level);
+    require(plan.offer >= 0 && plan.offer < kOfferCount, "the computer built off the offers");
+    const std::int32_t col = game.offeredColumn(plan.offer), row = game.offeredRow(plan.offer);
+    const Game before = game;
+    game.placeOutpost(col, row, player, observer);
+    game.clearOffers();
+    checkBuild(before, game, col, row);
+    for (const Purchase& buy : plan.purchases) {
+        require(buy.company >= 0 && buy.company < kCompanyCount && game.isActive(buy.company) &&
+                    buy.shares >= 1 && buy.shares <= game.cash(player) / game.price(buy.company),
+                "the computer bought shares it could not");
+        game.buyShares(player, buy.company, buy.shares);
+    }
+    require(Game::checkState(game.state()).empty(), "a computer's purchase left a broken state");
+}
+
 void playOne(std::uint32_t seed, Tally& tally) {
     std::mt19937 rng(seed);
     Game game(static_cast<std::int32_t>(seed % kMaxPlayers) + 1, seed);
+    std::array<std::optional<Level>, kMaxPlayers> computers{};
+    for (std::int32_t p = 0; seed % kComputerGamesOneIn == 0 && p < game.playerCount(); ++p) {
+        if (rng() % 2 == 0) {
+            computers.at(p) = static_cast<Level>(rng() % (kHardest + 1));
+        }
+    }
     std::int32_t turns = 0;
     bool quit = false;
     BuildObserver observer{[&tally](char, std::int32_t) { ++tally.formations; }, nullptr};
     while (!game.isOver() && !quit) {
         const std::int32_t player = game.currentPlayer();
         game.offerSpots();
-        const std::int32_t spot = chooseSpot(game, rng);
-        const std::int32_t col = game.offeredColumn(spot), row = game.offeredRow(spot);
         std::int32_t mergers = 0;
         observer.companiesMerged = [&mergers](const auto&, std::int32_t, std::int32_t) {
             ++mergers;
         };
-        const Game before = game;
-        game.placeOutpost(col, row, player, observer);
-        game.clearOffers();
-        checkBuild(before, game, col, row);
+        if (computers.at(player)) {
+            playComputer(game, player, *computers.at(player), observer);
+            ++tally.computerTurns;
+        } else {
+            playAtRandom(game, player, rng, observer);
+        }
         ++tally.mergerBuilds.at(mergers == 0 ? 0 : mergers + 1);
-        buyAtRandom(game, player, rng);
         ++turns;
         quit = rng() % 5000 == 0;  // a quit ends the day, and the game with it
         if (quit) {
@@ -145,11 +186,12 @@ int main(int argc, char** argv) {
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     std::printf(
         "%lld games in %.1f s: %lld formations; builds merging 2, 3, 4 companies: %lld, "
-        "%lld, %lld; largest net worth $%d\n",
+        "%lld, %lld; largest net worth $%d; %lld computer turns\n",
         static_cast<long long>(tally.games), seconds.count(),
         static_cast<long long>(tally.formations), static_cast<long long>(tally.mergerBuilds[2]),
         static_cast<long long>(tally.mergerBuilds[3]),
-        static_cast<long long>(tally.mergerBuilds[4]), tally.largestNetWorth);
+        static_cast<long long>(tally.mergerBuilds[4]), tally.largestNetWorth,
+        static_cast<long long>(tally.computerTurns));
     if (games >= 1000 && tally.mergerBuilds[3] == 0) {
         std::fprintf(stderr, "soak: FAILED: no build ever merged three companies\n");
         return 1;
