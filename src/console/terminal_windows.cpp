@@ -1,9 +1,8 @@
-// The terminal calls on Windows: the command interpreter's CLS clears the console window,
-// and the key wait reads one key event straight from the console keyboard ("CONIN$"), so
-// it needs no Enter and never touches what is pending in standard input.
+// The terminal calls on Windows: the console API clears the console window, and the key wait
+// reads one key event straight from the console keyboard ("CONIN$"), so it needs no Enter and
+// never touches what is pending in standard input.
 #include <windows.h>
 
-#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -104,9 +103,23 @@ bool isKeyPress(const INPUT_RECORD& record) {
 }  // namespace
 
 void clearScreen(std::ostream& out) {
-    // CLS writes to the console directly, so everything printed before must be out first.
+    static const HANDLE screen = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO buffer{};
+    if (GetConsoleScreenBufferInfo(screen, &buffer) == 0) {
+        // Not a console: a form feed, as CLS writes to a file or a pipe.
+        out << '\f';
+        return;
+    }
+    // The console is written to directly, so everything printed before must be out first.
     out.flush();
-    [[maybe_unused]] const int ignored = std::system("cls");
+    // Blanks in the current colours over the whole buffer, scrollback included, then the
+    // cursor home: what CLS does, without starting a command interpreter for every screen.
+    const COORD home{0, 0};
+    const DWORD cells = static_cast<DWORD>(buffer.dwSize.X) * static_cast<DWORD>(buffer.dwSize.Y);
+    DWORD written = 0;
+    FillConsoleOutputCharacterA(screen, ' ', cells, home, &written);
+    FillConsoleOutputAttribute(screen, buffer.wAttributes, cells, home, &written);
+    SetConsoleCursorPosition(screen, home);
 }
 
 void waitKey() {
