@@ -25,7 +25,8 @@ std::int32_t plausibleBuild(const Game& game, Dice& dice) {
     std::int32_t best = 0;
     double bestScore = -1;
     for (std::int32_t i = 0; i < kOfferCount; ++i) {
-        const std::int32_t col = game.offeredColumn(i), row = game.offeredRow(i);
+        const std::int32_t col = game.offeredColumn(i);
+        const std::int32_t row = game.offeredRow(i);
         const NeighbourScan scan = game.scanNeighbours(col, row);
         const double cellWorth = game.nextToStar(col, row) ? 600 : 100;
         double score = 0;
@@ -101,31 +102,31 @@ Outlook foresee(const Game& game, std::uint64_t seed, std::int32_t futures) {
     for (std::int32_t c = 0; c < kCompanyCount; ++c) {
         outlook.shareWorth.at(c) = game.isActive(c) ? standingWorth(game, c) : 0;
     }
-    if (futures < 1) {
-        return outlook;
+    if (futures < 1 || !Game::checkState(game.state()).empty()) {
+        return outlook;  // a position the rules do not know cannot be played on
     }
     outlook.shareWorth.fill(0);
     for (std::int32_t f = 0; f < futures; ++f) {
         Dice dice(Dice::mix(seed, static_cast<std::uint64_t>(f)));
         GameState start = game.state();
         start.randomState = static_cast<std::uint32_t>(dice.next());  // offers of our own
-        std::optional<Game> future = Game::restore(start);
+        Game future = *Game::restore(start);  // sound: only the generator differs
         std::vector<Stake> stakes;
         for (std::int32_t c = 0; c < kCompanyCount; ++c) {
             if (game.isActive(c)) {
                 stakes.push_back(Stake{c, 1, 0, -1});
             }
         }
-        playOn(*future, dice, stakes);
+        playOn(future, dice, stakes);
         std::size_t next = 0;
         for (std::int32_t c = 0; c < kCompanyCount; ++c) {
             if (game.isActive(c)) {
-                outlook.shareWorth.at(c) += stakes.at(next++).worth(*future) / futures;
+                outlook.shareWorth.at(c) += stakes.at(next++).worth(future) / futures;
             }
         }
         for (; next < stakes.size(); ++next) {
             const Stake& founded = stakes.at(next);
-            outlook.foundingWorth.at(founded.founder) += founded.worth(*future) / futures;
+            outlook.foundingWorth.at(founded.founder) += founded.worth(future) / futures;
         }
     }
     return outlook;
