@@ -32,6 +32,7 @@ struct Company {
     std::int32_t size = 0;   // cells on the map
     std::int32_t price = 0;  // share price in dollars; 0 until first formed
     bool active = false;     // an absorbed company keeps its size and price until formed again
+    friend bool operator==(const Company&, const Company&) = default;
 };
 
 struct Player {
@@ -39,6 +40,7 @@ struct Player {
     std::int32_t cash = kStartingCash;
     std::array<std::int32_t, kCompanyCount> holdings{};
     bool computer = false;  // played by the computer rather than a person
+    friend bool operator==(const Player&, const Player&) = default;
 };
 
 // Everything a game is, as plain data: what a saved game holds and what tests set up.
@@ -56,6 +58,7 @@ struct GameState {
     std::array<std::int32_t, kOfferCount> offeredRows{};
     std::uint32_t seed = 0;         // what the game was dealt from
     std::uint32_t randomState = 0;  // the generator of stars and offers, as it stands
+    friend bool operator==(const GameState&, const GameState&) = default;
 };
 
 // Coordinates are always (column, row): column 0 to 11, row 0 to 8. Company indices run from
