@@ -1,0 +1,103 @@
+// The text of a saved game and of the record of finished games: what is written reads back
+// the same, and a file that is cut short, changed, newer or foreign is refused with the reason.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "game/position.h"
+#include "records/format.h"
+
+namespace {
+
+// Every field away from its default: five players, two of them the computer's, names that need
+// escaping, companies with cells, shares and prices, the offers drawn, a later day and turn.
+SavedGame busyGame() {
+    Game game = position(5, {"*AA.", ".+.B", "..CC"}, {{3, 0, 1}, {}, {0, 7, 0}, {}, {1, 1, 1}});
+    game.offerSpots();
+    GameState state = game.state();
+    state.day = 9;
+    state.currentPlayer = 3;
+    state.mergeCount = 4;
+    state.computerLevel = 2;
+    state.seed = 4294967295U;
+    const std::vector<std::string> names = {"Ann Lee", "100%", "", "Zo\xC3\xAB\x01\x7F", "\x1B[2J"};
+    for (std::int32_t p = 0; p < kMaxPlayers; ++p) {
+        state.players.at(p).name = names.at(p);
+        state.players.at(p).cash = 17 * p;
+        state.players.at(p).computer = p % 2 == 1;
+    }
+    EXPECT_EQ(Game::checkState(state), "");
+    return {state, "2026-12-07T19:17:00Z"};
+}
+
+std::string problemOf(std::string_view text) {
+    std::string problem;
+    EXPECT_FALSE(readSave(text, problem)) << text;
+    return problem;
+}
+
+TEST(SaveFile, EveryFieldReadsBackTheSame) {
+    const SavedGame game = busyGame();
+    const std::string text = writeSave(game);
+    EXPECT_TRUE(text.starts_with("kessandor-save 1\n")) << text;
+    std::string problem;
+    const std::optional<SavedGame> read = readSave(text, problem);
+    ASSERT_TRUE(read) << problem << "\n" << text;
+    EXPECT_TRUE(read->state == game.state);
+    EXPECT_EQ(read->savedAt, game.savedAt);
+}
+
+TEST(SaveFile, ACutChangedNewerOrForeignFileIsRefusedWithTheReason) {
+    const std::string text = writeSave(busyGame());
+    std::string changed = text;
+    changed[text.find("player ") + 7] ^= 1;  // the first player's cash, 0
+    std::string newer = text;
+    newer.replace(0, 16, "kessandor-save 2");
+    GameState unsound = busyGame().state;
+    unsound.companies[1].size = 5;  // B has one cell on the map
+    const std::string kCut = "is truncated: it ends before its last line";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", kCut},
+        {text.substr(0, 10), kCut},
+        {text.substr(0, text.size() / 2), kCut},
+        {text.substr(0, text.size() - 1), kCut},
+        {changed, "is damaged: its contents do not match their checksum"},
+        {text + text, "is damaged: its contents do not match their checksum"},
+        {newer, "was saved by a newer version of Kessandor (save format 2)"},
+        {"kessandor-save one\n", "is not a Kessandor saved game"},
+        {"PK\x03\x04 not a save\n", "is not a Kessandor saved game"},
+        {writeSave({unsound, "2026-12-07T19:17:00Z"}),
+         "is damaged: a company's size does not match its cells on the map"},
+    };
+    for (const auto& [file, problem] : cases) {
+        EXPECT_EQ(problemOf(file), problem);
+    }
+}
+
+TEST(ScoresFile, AGameIsOneLineThatReadsBack) {
+    const GameResult withComputers{
+        "2026-12-07T19:17:00Z", 2, {{"Ann Lee", 91000, 1}, {"Computer-1", -5, 2}}};
+    const GameResult peopleOnly{"1999-01-02T03:04:05Z", -1, {{"Bo", 6000, 1}}};
+    EXPECT_EQ(writeResult(withComputers),
+              "2026-12-07T19:17:00Z 2 computers-hard Ann%20Lee 91000 1 Computer-1 -5 2\n");
+    EXPECT_EQ(writeResult(peopleOnly), "1999-01-02T03:04:05Z 1 people Bo 6000 1\n");
+    for (const GameResult& game : {withComputers, peopleOnly}) {
+        std::string line = writeResult(game);
+        line.pop_back();
+        const std::optional<GameResult> read = readResult(line);
+        ASSERT_TRUE(read) << line;
+        EXPECT_EQ(writeResult(*read), writeResult(game));
+    }
+    for (const std::string_view bad :
+         {"", "2026-12-07T19:17:00Z 1 people Bo 6000", "2026-12-07 1 people Bo 6000 1",
+          "2026-12-07T19:17:00Z 2 people Bo 6000 1", "2026-12-07T19:17:00Z 1 robots Bo 6000 1",
+          "2026-12-07T19:17:00Z 1 people Bo 6000 2", "2026-12-07T19:17:00Z 1 people Bo $6000 1"}) {
+        EXPECT_FALSE(readResult(bad)) << bad;
+    }
+    EXPECT_EQ(checkScoresHeader(scoresHeader()), "");
+    EXPECT_EQ(checkScoresHeader("kessandor-save 1"), "is not a Kessandor record of games");
+}
+
+}  // namespace
