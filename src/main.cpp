@@ -11,13 +11,14 @@
 #include "ai/computer.h"
 #include "console/console.h"
 #include "game/game.h"
+#include "records/records.h"
 #include "screens/flow.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: kessandor [--seed N] [-c N [--level easy|normal|hard]]\n"
-    "       kessandor --help | --version\n"
+    "Usage: kessandor [--seed N] [-c N [--level easy|normal|hard]] [--resume]\n"
+    "       kessandor --scores | --help | --version\n"
     "\n"
     "Kessandor is a turn-based game of interstellar trading for one to five players\n"
     "who share one terminal. Run it without arguments to play: build outposts on the\n"
@@ -32,13 +33,30 @@ constexpr std::string_view kUsage =
     "                 then 1 to 5 - N\n"
     "  --level L      how well the computer players play: easy, normal (the\n"
     "                 default) or hard\n"
+    "  --resume       go on with a game saved in progress, at the start of the turn\n"
+    "                 it was saved at (with several, choose one), then the title menu\n"
+    "  --scores       show the hall of fame: the ten best net worths for each number\n"
+    "                 of players, games with computers apart, and exit\n"
     "  -h, --help     show this text and exit\n"
-    "  -V, --version  show the version and exit\n";
+    "  -V, --version  show the version and exit\n"
+    "\n"
+    "Files:\n"
+    "  $XDG_DATA_HOME/kessandor/scores (default ~/.local/share/kessandor/scores)\n"
+    "                 the record of every game that reached the final standings\n"
+    "  $XDG_STATE_HOME/kessandor/ (default ~/.local/state/kessandor/)\n"
+    "                 games in progress, saved at the start of every turn; a game that\n"
+    "                 ends with the final standings or a quit removes its file\n"
+    "\n"
+    "Environment:\n"
+    "  KESSANDOR_SAVE  games in progress are saved when standard input is a terminal;\n"
+    "                 1 saves them always, 0 never\n";
 
 // What the command line asks for.
 struct Options {
     bool help = false;
     bool version = false;
+    bool scores = false;
+    bool resume = false;
     std::optional<std::uint32_t> seed;
     std::optional<std::int32_t> computers;
     std::optional<Level> level;
@@ -76,7 +94,8 @@ std::optional<UsageError> parseOptions(int argc, char** argv, Options& options) 
         const std::string_view argument = argv[i];
         const bool help = argument == "--help" || argument == "-h";
         const bool version = argument == "--version" || argument == "-V";
-        if ((help || version) && argc > 2) {
+        const bool scores = argument == "--scores";
+        if ((help || version || scores) && argc > 2) {
             // They stand alone: after one of them, the next argument is the one out of place.
             return unexpected(i == 1 ? argv[2] : argument);
         }
@@ -84,6 +103,10 @@ std::optional<UsageError> parseOptions(int argc, char** argv, Options& options) 
             options.help = true;
         } else if (version) {
             options.version = true;
+        } else if (scores) {
+            options.scores = true;
+        } else if (argument == "--resume" && !options.resume) {
+            options.resume = true;
         } else if (argument == "--seed" && !options.seed) {
             const std::string_view value = i + 1 < argc ? argv[++i] : "";
             options.seed = parseSeed(value);
@@ -142,16 +165,25 @@ int main(int argc, char** argv) {
     if (options.version) {
         return printText("kessandor " KESSANDOR_VERSION "\n");
     }
+    if (options.scores) {
+        const std::optional<std::string> listing = hallOfFameListing();
+        return listing ? printText(listing->c_str()) : 1;
+    }
     Game::fixClock(options.seed);
     seatComputers(options.computers.value_or(0),
                   static_cast<std::int32_t>(options.level.value_or(Level::normal)));
+    theRecords = std::make_unique<Records>();
     int status = 0;
     try {
-        status = runMainLoop();
+        status = runMainLoop(options.resume);
         theConsole->flush();
     } catch (const OutputFailed& failure) {
         status = cannotWrite(failure.error);
     }
     theConsole.reset();
+    // Told only now, so that nothing is ever written in the middle of a screen.
+    for (const std::string& problem : theRecords->problems()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+    }
     return status;
 }

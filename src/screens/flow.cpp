@@ -1,8 +1,10 @@
 #include "screens/flow.h"
 
 #include "console/console.h"
+#include "records/records.h"
 #include "screens/computer.h"
 #include "screens/current_game.h"
+#include "screens/resume.h"
 #include "screens/standings.h"
 #include "screens/stock.h"
 #include "screens/turn.h"
@@ -148,11 +150,15 @@ bool mainMenu() {
 }
 
 // A quit ends the day at once, dividends paid; the standings follow only when that day was
-// the last.
+// the last. The game is saved at the start of every turn and, once it has ended normally,
+// recorded if it reached the standings, before they show.
 void playGame() {
     Game& game = *theGame;
     while (!game.isOver()) {
         const std::int32_t player = game.currentPlayer();
+        if (theRecords) {
+            theRecords->saveTurn(game.state());
+        }
         if (game.isComputer(player)) {
             computerTurn(player);
             game.endTurn();
@@ -161,21 +167,30 @@ void playGame() {
         showMap();
         if (playerTurn(player)) {
             game.endDay();
-            if (game.isOver()) {
-                showStandings(game.rankPlayers());
-            }
-            return;
+            break;
         }
         if (game.anyActive()) {
             stockStage(player);
         }
         game.endTurn();
     }
-    showStandings(game.rankPlayers());
+    if (theRecords) {
+        theRecords->endGame(game);
+    }
+    if (game.isOver()) {
+        showStandings(game.rankPlayers());
+    }
 }
 
-int runMainLoop() {
+int runMainLoop(bool resume) {
     try {
+        if (resume) {
+            if (!resumeSavedGame()) {
+                return 1;
+            }
+            playGame();
+            theGame.reset();
+        }
         while (!mainMenu()) {
             playGame();
             theGame.reset();

@@ -4,11 +4,12 @@
 
 #include <cstdint>
 
-// Runs the title menu and every game started from it until the player quits at the title
-// menu or standard input ends. Destroys the last game; leaves theConsole alone. Returns the
-// program's exit status, always 0. A failed write ends it too: the game is destroyed and
-// OutputFailed passes to the caller.
-int runMainLoop();
+// With `resume`, first plays the saved game the player picks (see resumeSavedGame). Then runs
+// the title menu and every game started from it until the player quits at the title menu or
+// standard input ends. Destroys the last game; leaves theConsole alone. Returns the program's
+// exit status: 0, or 1 when there was no saved game to resume. A failed write ends it too:
+// the game is destroyed and OutputFailed passes to the caller.
+int runMainLoop(bool resume = false);
 
 // Every game of this run seats `count` computer players (0 to 4), at `level` (0 to kHardest),
 // after the people, who are then 1 to 5 - count.
