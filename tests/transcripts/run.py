@@ -7,10 +7,13 @@
 The game runs in a session of its own with both streams on pipes, so it has no terminal:
 it clears the window with a form feed and its key waits return at once."""
 import difflib
+import os
 import pathlib
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 
 
 def visible(line):
@@ -26,8 +29,12 @@ def main(argv):
         sys.exit(__doc__)
     binary, folder = argv[1 + record], pathlib.Path(argv[2 + record])
     args = (folder / "args").read_text().split()
-    run = subprocess.run([binary, *args], input=(folder / "input").read_bytes(),
-                         capture_output=True, timeout=120, start_new_session=True)
+    with tempfile.TemporaryDirectory() as home:  # the player's files: never the real ones
+        if (folder / "data").is_dir():
+            shutil.copytree(folder / "data", home + "/data")
+        env = dict(os.environ, XDG_DATA_HOME=home + "/data", XDG_STATE_HOME=home + "/state")
+        run = subprocess.run([binary, *args], input=(folder / "input").read_bytes(), env=env,
+                             capture_output=True, timeout=120, start_new_session=True)
     if record:
         (folder / "output").write_bytes(run.stdout)
         (folder / "status").unlink(missing_ok=True)
