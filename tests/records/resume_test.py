@@ -1,0 +1,48 @@
+#!/usr/bin/env python3
+"""A two-player game cut off by the end of its input on day 3 and resumed goes on exactly as the
+same game played without a break: from the resumed turn on, the resumed run writes the end of
+the unbroken game's output, title menu included. Then the save is gone and the record holds
+the same game as the unbroken run's. A game played from a pipe leaves no save.
+
+    resume_test.py KESSANDOR"""
+import os
+import pathlib
+import re
+import subprocess
+import sys
+import tempfile
+
+GAME = (pathlib.Path(__file__).parent / "game.input").read_text().splitlines(keepends=True)
+TURN, CUT = 27, 30  # P2's turn on day 3 answers lines 28 to 33; the input ends after line 30
+
+
+def run(home, args, lines, **env):
+    env = dict(os.environ, XDG_DATA_HOME=home + "/data", XDG_STATE_HOME=home + "/state", **env)
+    done = subprocess.run([sys.argv[1], *args], input="".join(lines).encode(), env=env,
+                          capture_output=True, timeout=120, start_new_session=True)
+    assert done.returncode == 0 and not done.stderr, (args, done.returncode, done.stderr)
+    return done.stdout
+
+
+def saves(home):
+    return list(pathlib.Path(home, "state/kessandor").glob("*"))
+
+
+def games(home):
+    """The record's games without the time each ended."""
+    lines = pathlib.Path(home, "data/kessandor/scores").read_text().splitlines()
+    return [line.split(" ", 1)[1] for line in lines[1:]]
+
+
+with tempfile.TemporaryDirectory() as whole, tempfile.TemporaryDirectory() as cut:
+    unbroken = run(whole, ["--seed", "34"], GAME)
+    assert not saves(whole), "a game played from a pipe left a save"
+    first = run(cut, ["--seed", "34"], GAME[:CUT], KESSANDOR_SAVE="1")
+    assert re.findall(rb"\[(\w+)'s Turn\] +\[Day: (\d+)\]", first)[-1] == (b"P2", b"3")
+    assert len(saves(cut)) == 1, saves(cut)
+    resumed = run(cut, ["--resume"], GAME[TURN:])
+    assert resumed.startswith(b"\f") and b"[P2's Turn]          [Day: 3]" in resumed[:2000]
+    assert unbroken.endswith(resumed), "the resumed game went another way"
+    assert not saves(cut), saves(cut)
+    assert len(games(whole)) == 1 and games(cut) == games(whole), (games(cut), games(whole))
+print("resumed at day 3 and played the %d bytes the unbroken game wrote from there" % len(resumed))
