@@ -10,6 +10,7 @@ import select
 import signal
 import struct
 import subprocess
+import tempfile
 import termios
 import time
 
@@ -25,6 +26,8 @@ TURN_MENU = "[Choice][?]  "
 SEED = ("--seed", "3")
 TO_KEY_WAIT = b"s\n1\nAnn\nb\nE2\n"
 LINE_MODE = termios.ECHO | termios.ICANON
+# The games' saves and record go here, never to the real home folder.
+HOME = tempfile.TemporaryDirectory(prefix="kessandor-e2e-")
 
 
 def died_of(status, number):
@@ -101,6 +104,7 @@ class Terminal:
     def __init__(self, *scripts, term="xterm", args=SEED, background=False, take_back=False,
                  ignored=()):
         env = {name: value for name, value in os.environ.items() if name != "TERM"}
+        env.update(XDG_DATA_HOME=HOME.name, XDG_STATE_HOME=HOME.name)
         if term is not None:
             env["TERM"] = term
         copies = [dict(argv=args, env=env, script=script, foreground=not background,
