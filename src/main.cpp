@@ -64,7 +64,7 @@ struct Options {
 
 // A usage error, as one line that names the argument the game cannot take.
 struct UsageError {
-    std::string message;
+    std::string message;  // cppcheck-suppress unusedStructMember ; read through std::optional
 };
 
 UsageError unexpected(std::string_view argument) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <span>
 #include <utility>
 
 namespace {
@@ -84,9 +85,8 @@ std::string checkCompanies(const GameState& s) {
             return "a company's size does not match its cells on the map";
         }
         const auto holds = [i](const Player& player) { return player.holdings.at(i) != 0; };
-        const auto players = s.players.begin();
-        if (!company.active &&
-            (cells != 0 || std::any_of(players, players + s.playerCount, holds))) {
+        const std::span players(s.players.data(), static_cast<std::size_t>(s.playerCount));
+        if (!company.active && (cells != 0 || std::ranges::any_of(players, holds))) {
             return "a company that does not exist has cells or shareholders";
         }
     }

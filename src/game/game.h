@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/building.h"
@@ -157,7 +158,7 @@ public:
     static char columnLetter(std::int32_t i);  // 0 to 11 give A to L
 
 private:
-    explicit Game(const GameState& state) : s_(state) {}
+    explicit Game(GameState state) : s_(std::move(state)) {}
     std::uint32_t draw();  // the next 15-bit number of the generator
     void setCell(std::int32_t col, std::int32_t row, char symbol) {
         s_.map.at(col).at(row) = symbol;
