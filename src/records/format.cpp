@@ -328,40 +328,41 @@ std::string utcTime(std::time_t when) {
     return text.data();
 }
 
+// Every field is taken apart by name, so a field added to the game's state, a company or a
+// player stops this from compiling until it is saved too.
 std::string writeSave(const SavedGame& game) {
-    const GameState& s = game.state;
+    const auto& [playerCount, day, currentPlayer, mergeCount, computerLevel, map, companies,
+                 players, offeredColumns, offeredRows, seed, randomState] = game.state;
     std::string text(kSaveTag);
     text.append(std::to_string(kSaveVersion)).append("\nsaved ").append(game.savedAt) += '\n';
-    addLine(text, "seed", {s.seed});
-    addLine(text, "random", {s.randomState});
-    addLine(text, "players", {s.playerCount});
-    addLine(text, "day", {s.day});
-    addLine(text, "turn", {s.currentPlayer});
-    addLine(text, "mergers", {s.mergeCount});
-    addLine(text, "level", {s.computerLevel});
+    addLine(text, "seed", {seed});
+    addLine(text, "random", {randomState});
+    addLine(text, "players", {playerCount});
+    addLine(text, "day", {day});
+    addLine(text, "turn", {currentPlayer});
+    addLine(text, "mergers", {mergeCount});
+    addLine(text, "level", {computerLevel});
     text.append("offers");
     for (std::size_t i = 0; i < kOfferCount; ++i) {
-        text.append(" ").append(std::to_string(s.offeredColumns.at(i)));
-        text.append(" ").append(std::to_string(s.offeredRows.at(i)));
+        text.append(" ").append(std::to_string(offeredColumns.at(i)));
+        text.append(" ").append(std::to_string(offeredRows.at(i)));
     }
     text += '\n';
     for (std::size_t row = 0; row < kRows; ++row) {
         text.append("row ");
         for (std::size_t col = 0; col < kColumns; ++col) {
-            text += s.map.at(col).at(row);
+            text += map.at(col).at(row);
         }
         text += '\n';
     }
-    for (const Company& c : s.companies) {
-        addLine(text, std::string("company ").append(1, c.letter),
-                {c.size, c.price, c.active ? 1 : 0});
+    for (const auto& [letter, size, price, active] : companies) {
+        addLine(text, std::string("company ").append(1, letter), {size, price, active ? 1 : 0});
     }
-    for (std::int32_t p = 0; p < s.playerCount; ++p) {
-        const Player& player = s.players.at(p);
-        const auto& h = player.holdings;
-        addLine(text, "player",
-                {player.cash, h[0], h[1], h[2], h[3], h[4], player.computer ? 1 : 0},
-                escapeName(player.name));
+    for (std::int32_t p = 0; p < playerCount; ++p) {
+        const auto& [name, cash, holdings, computer] = players.at(p);
+        const auto& h = holdings;
+        addLine(text, "player", {cash, h[0], h[1], h[2], h[3], h[4], computer ? 1 : 0},
+                escapeName(name));
     }
     // The end line: the length and checksum of everything above it.
     std::string sum(8, '0');
