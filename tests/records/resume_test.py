@@ -2,7 +2,8 @@
 """A two-player game cut off by the end of its input on day 3 and resumed goes on exactly as the
 same game played without a break: from the resumed turn on, the resumed run writes the end of
 the unbroken game's output, title menu included. Then the save is gone and the record holds
-the same game as the unbroken run's. A game played from a pipe leaves no save.
+the same game as the unbroken run's. A game played from a pipe leaves no save. With two saves,
+both are listed and the chosen one goes on the same way.
 
     resume_test.py KESSANDOR"""
 import os
@@ -18,7 +19,8 @@ TURN, CUT = 27, 30  # P2's turn on day 3 answers lines 28 to 33; the input ends 
 
 def run(home, args, lines, **env):
     env = dict(os.environ, XDG_DATA_HOME=home + "/data", XDG_STATE_HOME=home + "/state", **env)
-    done = subprocess.run([sys.argv[1], *args], input="".join(lines).encode(), env=env,
+    text = b"".join(line if isinstance(line, bytes) else line.encode() for line in lines)
+    done = subprocess.run([sys.argv[1], *args], input=text, env=env,
                           capture_output=True, timeout=120, start_new_session=True)
     assert done.returncode == 0 and not done.stderr, (args, done.returncode, done.stderr)
     return done.stdout
@@ -45,4 +47,11 @@ with tempfile.TemporaryDirectory() as whole, tempfile.TemporaryDirectory() as cu
     assert unbroken.endswith(resumed), "the resumed game went another way"
     assert not saves(cut), saves(cut)
     assert len(games(whole)) == 1 and games(cut) == games(whole), (games(cut), games(whole))
+    run(cut, ["--seed", "34"], GAME[:CUT], KESSANDOR_SAVE="1")  # with another save: a choice
+    run(cut, ["--seed", "34"], GAME[:TURN - 6], KESSANDOR_SAVE="1")
+    listing = run(cut, ["--resume"], [])
+    assert listing.count(b"P1, P2   day ") == 2, listing
+    choice = re.search(rb"\n(\d)  P1, P2   day 3   saved ", listing)[1]
+    chosen = run(cut, ["--resume"], [choice + b"\n", *GAME[TURN:]])
+    assert unbroken.endswith(chosen.split(b"resume][?]: ", 1)[1]) and len(saves(cut)) == 1
 print("resumed at day 3 and played the %d bytes the unbroken game wrote from there" % len(resumed))
