@@ -108,9 +108,8 @@ Outlook foresee(const Game& game, std::uint64_t seed, std::int32_t futures) {
     outlook.shareWorth.fill(0);
     for (std::int32_t f = 0; f < futures; ++f) {
         Dice dice(Dice::mix(seed, static_cast<std::uint64_t>(f)));
-        GameState start = game.state();
-        start.randomState = static_cast<std::uint32_t>(dice.next());  // offers of our own
-        Game future = *Game::restore(start);  // sound: only the generator differs
+        Game future = game;
+        future.reseed(static_cast<std::uint32_t>(dice.next()));  // offers of our own
         std::vector<Stake> stakes;
         for (std::int32_t c = 0; c < kCompanyCount; ++c) {
             if (game.isActive(c)) {

@@ -47,6 +47,8 @@ public:
         // No echo, no line editing: a key counts without Enter and shows nothing.
         SetConsoleMode(handle_,
                        savedMode_ & ~static_cast<DWORD>(ENABLE_ECHO_INPUT | ENABLE_LINE_INPUT));
+        // Keys typed before the screen appeared must not dismiss it unseen.
+        FlushConsoleInputBuffer(handle_);
     }
 
     KeyboardSession(const KeyboardSession&) = delete;

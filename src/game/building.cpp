@@ -10,10 +10,6 @@
 
 namespace {
 
-// What a cell is worth to its company: the price of a company formed on it, and the rise when
-// a company gains it.
-constexpr std::int32_t kCellWorth = 100;
-constexpr std::int32_t kStarCellWorth = 600;
 constexpr std::int32_t kFounderShares = 5;
 
 struct Neighbours {
@@ -54,11 +50,11 @@ std::int32_t companyIndex(char letter) {
     return Game::letterIndex(letter) - 1;
 }
 
-std::int32_t cellWorth(const Game& game, std::int32_t col, std::int32_t row) {
-    return game.nextToStar(col, row) ? kStarCellWorth : kCellWorth;
-}
-
 }  // namespace
+
+std::int32_t Game::worthOf(std::int32_t col, std::int32_t row) const {
+    return nextToStar(col, row) ? kStarCellWorth : kCellWorth;
+}
 
 bool Game::nextToStar(std::int32_t col, std::int32_t row) const {
     const Neighbours n = neighboursOf(col, row);
@@ -116,7 +112,7 @@ char Game::formCompany(std::int32_t col, std::int32_t row, std::int32_t player) 
     Company& company = s_.companies.at(index);
     company.active = true;
     company.size = 1;
-    company.price = cellWorth(*this, col, row);
+    company.price = worthOf(col, row);
     setCell(col, row, company.letter);
     // An assignment: nobody holds shares of an inactive letter.
     s_.players.at(player).holdings.at(index) = kFounderShares;
@@ -127,7 +123,7 @@ void Game::expandCompany(std::int32_t col, std::int32_t row, std::int32_t compan
     Company& grown = s_.companies.at(company);
     setCell(col, row, grown.letter);
     ++grown.size;
-    grown.price = clampMoney(std::int64_t{grown.price} + cellWorth(*this, col, row));
+    grown.price = clampMoney(std::int64_t{grown.price} + worthOf(col, row));
 }
 
 // The larger company survives (on equal sizes, the one found first). Shareholders of the

@@ -7,6 +7,11 @@
 #include <functional>
 #include <vector>
 
+// What a cell is worth to its company: the price of a company formed on it, and the rise when
+// a company gains it.
+inline constexpr std::int32_t kCellWorth = 100;
+inline constexpr std::int32_t kStarCellWorth = 600;  // beside a star
+
 // What touches a cell on its four sides, as far as companies go.
 struct NeighbourScan {
     // 0: no company touches the cell; 1: only one company does; 2 or more: at least two

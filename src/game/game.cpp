@@ -20,18 +20,24 @@ bool isCompanyLetter(char symbol) {
     return symbol >= 'A' && symbol < 'A' + kCompanyCount;
 }
 
+// The builds made so far, counting one in the current turn: every turn builds once.
+std::int32_t buildsSoFar(const GameState& s) {
+    return (s.day - 1) * s.playerCount + s.currentPlayer + 1;
+}
+
 std::string checkCounters(const GameState& s) {
     if (s.playerCount < 1 || s.playerCount > kMaxPlayers) {
         return "the number of players is not 1 to 5";
     }
-    if (s.day < 1 || s.day > 25 - 2 * s.playerCount) {
-        return "the day is outside the game";
+    if (s.day < 1 || s.day >= 25 - 2 * s.playerCount) {
+        return "the day is not one of the game's days";
     }
     if (s.currentPlayer < 0 || s.currentPlayer >= s.playerCount) {
         return "the player to move does not exist";
     }
-    if (s.mergeCount < 0) {
-        return "the merger count is negative";
+    // A merger takes away a company, and each company was founded by a build.
+    if (s.mergeCount < 0 || s.mergeCount > buildsSoFar(s)) {
+        return "the merger count is impossible";
     }
     if (s.computerLevel < 0 || s.computerLevel > kHardest) {
         return "the computer's level is unknown";
@@ -39,18 +45,25 @@ std::string checkCounters(const GameState& s) {
     return {};
 }
 
-// The map holds only known symbols, and "?" exactly on the five offered spots, if anywhere.
+// The map holds only known symbols, the stars of the set-up, no more built cells than builds,
+// and "?" exactly on the five offered spots, if anywhere (during a build).
 std::string checkMap(const GameState& s) {
-    std::int32_t offeredCells = 0;
+    std::int32_t stars = 0;
+    std::int32_t built = 0;
+    std::int32_t offered = 0;
     for (const auto& column : s.map) {
         for (const char symbol : column) {
-            if (symbol == kOffered) {
-                ++offeredCells;
-            } else if (symbol != kEmpty && symbol != kStar && symbol != kOutpost &&
-                       !isCompanyLetter(symbol)) {
+            if (symbol != kEmpty && symbol != kStar && symbol != kOutpost && symbol != kOffered &&
+                !isCompanyLetter(symbol)) {
                 return "the map holds an unknown symbol";
             }
+            stars += symbol == kStar ? 1 : 0;
+            built += symbol == kOutpost || isCompanyLetter(symbol) ? 1 : 0;
+            offered += symbol == kOffered ? 1 : 0;
         }
+    }
+    if (stars > kMostStars || built > buildsSoFar(s)) {
+        return "the map holds more stars or built cells than a game can";
     }
     for (std::int32_t i = 0; i < kOfferCount; ++i) {
         const std::int32_t col = s.offeredColumns.at(i);
@@ -58,11 +71,11 @@ std::string checkMap(const GameState& s) {
         if (col < 0 || col >= kColumns || row < 0 || row >= kRows) {
             return "an offered spot is off the map";
         }
-        if (offeredCells != 0 && s.map.at(col).at(row) != kOffered) {
+        if (offered != 0 && s.map.at(col).at(row) != kOffered) {
             return "the offered spots do not match the map";
         }
     }
-    if (offeredCells != 0 && offeredCells != kOfferCount) {
+    if (offered != 0 && offered != kOfferCount) {
         return "the offered spots do not match the map";
     }
     return {};
@@ -70,19 +83,28 @@ std::string checkMap(const GameState& s) {
 
 // An active company has a price and exactly as many cells as its size; an inactive one has
 // no cells and no shareholders.
-std::string checkCompanies(const GameState& s) {
+std::string checkCompanies(const Game& view) {
+    const GameState& s = view.state();
     for (std::int32_t i = 0; i < kCompanyCount; ++i) {
         const Company& company = s.companies.at(i);
         if (company.letter != 'A' + i || company.size < 0 || company.price < 0) {
             return "a company's letter, size or price is wrong";
         }
         std::int32_t cells = 0;
-        for (const auto& column : s.map) {
-            cells +=
-                static_cast<std::int32_t>(std::count(column.begin(), column.end(), company.letter));
+        std::int32_t worth = 0;
+        for (std::int32_t col = 0; col < kColumns; ++col) {
+            for (std::int32_t row = 0; row < kRows; ++row) {
+                if (view.cell(col, row) == company.letter) {
+                    ++cells;
+                    worth += view.worthOf(col, row);
+                }
+            }
         }
-        if (company.active && (cells == 0 || cells != company.size || company.price == 0)) {
-            return "a company's size does not match its cells on the map";
+        if (company.active && (cells == 0 || cells != company.size || company.price != worth)) {
+            return "a company's size or price does not match its cells on the map";
+        }
+        if (company.price > kColumns * kRows * kStarCellWorth) {
+            return "a company's price is more than the whole map is worth";
         }
         const auto holds = [i](const Player& player) { return player.holdings.at(i) != 0; };
         const std::span players(s.players.data(), static_cast<std::size_t>(s.playerCount));
@@ -96,8 +118,8 @@ std::string checkCompanies(const GameState& s) {
 std::string checkPlayers(const GameState& s) {
     for (std::int32_t p = 0; p < s.playerCount; ++p) {
         const Player& player = s.players.at(p);
-        if (player.name.size() > kMaxNameLength) {
-            return "a player's name is too long";
+        if (player.name.size() > kMaxNameLength || Game::visibleName(player.name) != player.name) {
+            return "a player's name is too long or holds control characters";
         }
         if (player.cash < 0 || std::any_of(player.holdings.begin(), player.holdings.end(),
                                            [](std::int32_t shares) { return shares < 0; })) {
@@ -110,13 +132,13 @@ std::string checkPlayers(const GameState& s) {
 }  // namespace
 
 std::string Game::checkState(const GameState& state) {
-    for (const auto check : {checkCounters, checkMap, checkCompanies, checkPlayers}) {
+    for (const auto check : {checkCounters, checkMap, checkPlayers}) {
         std::string problem = check(state);
         if (!problem.empty()) {
             return problem;
         }
     }
-    return {};
+    return checkCompanies(Game(state));  // the map is sound: its cells can be valued
 }
 
 Game::Game(std::int32_t playerCount) : Game(playerCount, clockSeed()) {}
@@ -149,7 +171,7 @@ void Game::resetMap(std::int32_t playerCount) {
     for (auto& column : s_.map) {
         column.fill(kEmpty);
     }
-    const std::int32_t stars = randomBetween(3, 7);
+    const std::int32_t stars = randomBetween(3, kMostStars);
     for (std::int32_t i = 0; i < stars; ++i) {
         const std::int32_t col = randomBetween(0, kColumns - 1);
         const std::int32_t row = randomBetween(0, kRows - 1);
@@ -187,17 +209,22 @@ void Game::endTurn() {
     }
 }
 
-// Names are printed on every screen, so a control character in one (ESC above all) would
-// reach the terminal as a command. Each becomes a visible '?'; every other byte, UTF-8
-// included, stays as typed.
-void Game::setPlayerName(std::string name, std::int32_t player) {
-    for (char& c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20U || byte == 0x7FU) {
-            c = '?';
+std::string Game::visibleName(std::string_view name) {
+    std::string shown;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const bool c1 = byte == 0xC2U && i + 1 < name.size() &&
+                        (static_cast<unsigned char>(name[i + 1]) & 0xE0U) == 0x80U;
+        if (c1) {
+            ++i;  // C2 80 to C2 9F: U+0080 to U+009F, CSI among them
         }
+        shown += byte < 0x20U || byte == 0x7FU || c1 ? '?' : name[i];
     }
-    s_.players.at(player).name = std::move(name);
+    return shown;
+}
+
+void Game::setPlayerName(std::string name, std::int32_t player) {
+    s_.players.at(player).name = visibleName(name);
 }
 
 bool Game::anyInactive() const {

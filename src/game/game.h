@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,7 @@ inline constexpr std::int32_t kCompanyCount = 5;
 inline constexpr std::int32_t kMaxPlayers = 5;
 inline constexpr std::int32_t kOfferCount = 5;
 inline constexpr std::int32_t kStartingCash = 6000;
+inline constexpr std::int32_t kMostStars = 7;      // the set-up places 3 to 7, some may coincide
 inline constexpr std::size_t kMaxNameLength = 19;  // bytes
 inline constexpr std::int32_t kHardest = 2;        // computer levels: 0 easy, 1 normal, 2 hard
 
@@ -85,10 +87,12 @@ public:
     static void fixClock(std::optional<std::uint32_t> seconds);
 
     // --- The map and its set-up (game.cpp) ---
-    void resetMap(std::int32_t playerCount);
     std::int32_t randomBetween(std::int32_t lo, std::int32_t hi);  // REQUIRES: hi > lo
     void offerSpots();
     void clearOffers();
+    // From now on stars and offers are drawn from `randomState`: for players that try possible
+    // futures on a copy of the game with a generator of their own.
+    void reseed(std::uint32_t randomState) { s_.randomState = randomState; }
     std::int32_t offeredColumn(std::int32_t i) const { return s_.offeredColumns.at(i); }
     std::int32_t offeredRow(std::int32_t i) const { return s_.offeredRows.at(i); }
     char cell(std::int32_t col, std::int32_t row) const { return s_.map.at(col).at(row); }
@@ -102,7 +106,12 @@ public:
     // The value day() reaches after the last day of turns: 25 - 2 x players.
     std::int32_t finalDay() const { return 25 - 2 * s_.playerCount; }
     std::int32_t mergeCount() const { return s_.mergeCount; }
+    // Stores the name as visibleName shows it.
     void setPlayerName(std::string name, std::int32_t player);
+    // `name` with every control character (ASCII and the UTF-8 encoded C1 controls) replaced by
+    // a '?', so that a name shown on a screen can never command the terminal. Other bytes,
+    // UTF-8 included, stay as they are.
+    static std::string visibleName(std::string_view name);
     const std::string& playerName(std::int32_t player) const { return s_.players.at(player).name; }
     // Hands the player to the computer, which plays every game's computers at one level.
     void setComputer(std::int32_t player) { s_.players.at(player).computer = true; }
@@ -132,6 +141,9 @@ public:
 
     // --- Building rules (building.cpp) ---
     bool nextToStar(std::int32_t col, std::int32_t row) const;
+    // What the cell adds to the price of a company that gains it: 600 beside a star, else 100.
+    // So a company's price is always the worth of its cells.
+    std::int32_t worthOf(std::int32_t col, std::int32_t row) const;
     NeighbourScan scanNeighbours(std::int32_t col, std::int32_t row) const;
     OutpostProbe findAdjacentOutpost(std::int32_t col, std::int32_t row) const;
     // Builds on (col, row) for `player`: merges every company that touches it, grows the one
@@ -159,6 +171,7 @@ public:
 
 private:
     explicit Game(GameState state) : s_(std::move(state)) {}
+    void resetMap(std::int32_t playerCount);
     std::uint32_t draw();  // the next 15-bit number of the generator
     void setCell(std::int32_t col, std::int32_t row, char symbol) {
         s_.map.at(col).at(row) = symbol;

@@ -377,7 +377,13 @@ std::string writeSave(const SavedGame& game) {
 std::optional<SavedGame> readSave(std::string_view text, std::string& problem) {
     try {
         SavedGame game = parseSaveBody(checkedSaveBody(text));
-        const std::string broken = Game::checkState(game.state);
+        std::string broken = Game::checkState(game.state);
+        const auto offered = [](const auto& column) {
+            return std::find(column.begin(), column.end(), kOffered) != column.end();
+        };
+        if (broken.empty() && std::any_of(game.state.map.begin(), game.state.map.end(), offered)) {
+            broken = "a spot is on offer, as no turn's start has";  // saves come before the offers
+        }
         if (!broken.empty()) {
             throw Unreadable{std::string("is damaged: ").append(broken)};
         }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game/game.h"
+#include "game/position.h"
 
 namespace {
 
@@ -68,12 +69,12 @@ TEST(GameSetUp, RandomBetweenFavoursTheLowValues) {
 TEST(GameSetUp, OffersAreDistinctEmptyAndWithdrawn) {
     for (std::uint32_t seed = 1; seed <= 40; ++seed) {
         GameState state = Game(5, seed).state();
-        for (std::int32_t i = 0; seed % 2 == 0 && i < kColumns * kRows; ++i) {
-            const std::int32_t col = i / kRows, row = i % kRows;  // leave six cells empty
-            state.map.at(col).at(row) =
-                col >= 3 && col <= 5 && row >= 2 && row <= 3 ? kEmpty : kOutpost;
+        state.day = 14;  // the last day, the map as full as a game makes it: 70 builds
+        state.currentPlayer = 4;
+        for (std::int32_t i = 0; seed % 2 == 0 && i < 70; ++i) {
+            state.map.at(i / kRows).at(i % kRows) = kOutpost;  // columns A to G and most of H
         }
-        Game game = *Game::restore(state);
+        Game game = Game::restore(state).value();
         const std::string before = cells(game);
         game.offerSpots();
         std::string offered = before;
@@ -124,27 +125,42 @@ TEST(GameSetUp, OffersComeFromTheWholeMap) {
 
 // A state that breaks a rule of the game is refused with a reason, and a sound one restores
 // to the same state.
+// A state that breaks a rule of the game (a damaged or forged save) is refused with a reason,
+// and a sound one restores to the same state. A company's price is the worth of its cells:
+// A at B1 C1, C1 beside the star at D1, is 700.
 TEST(GameSetUp, RestoreRefusesBrokenStates) {
-    Game game(3, 77U);
-    game.offerSpots();
-    game.placeOutpost(game.offeredColumn(0), game.offeredRow(0), 0);
-    game.clearOffers();
-    const GameState sound = game.state();
+    const GameState sound = position(3, {".AA*", "+"}, {{5}}).state();
     ASSERT_TRUE(Game::restore(sound));
-    ASSERT_EQ(sound.map[0][0], kEmpty);  // free for the breaks that use A1
+    EXPECT_EQ(sound.companies[0].price, 700);
     EXPECT_EQ(Game::restore(sound)->state().map, sound.map);
     const std::vector<void (*)(GameState&)> breaks = {
         [](GameState& s) { s.playerCount = 6; },
-        [](GameState& s) { s.day = 20; },  // three players stop at 19
+        [](GameState& s) { s.day = 19; },  // three players play days 1 to 18
         [](GameState& s) { s.currentPlayer = 3; },
         [](GameState& s) { s.map[0][0] = 'F'; },
         [](GameState& s) { s.map[0][0] = 'B'; },             // B is not formed
+        [](GameState& s) { s.map[0][0] = kOffered; },        // one spot on offer, not five
+        [](GameState& s) { s.companies[0].price = 800; },    // not the worth of its cells
+        [](GameState& s) { s.companies[4].price = 70000; },  // more than the map is worth
         [](GameState& s) { s.companies[4].active = true; },  // a company with no cells
         [](GameState& s) { s.players[1].holdings[3] = 2; },  // shares of no company
         [](GameState& s) { s.players[2].cash = -1; },
         [](GameState& s) { s.players[0].name = std::string(20, 'x'); },
+        [](GameState& s) { s.players[0].name = "a\x1b[2J"; },
+        [](GameState& s) {
+            s.players[0].name =
+                "a\xC2\x9B"
+                "2J";
+        },  // the one-byte CSI in UTF-8
         [](GameState& s) { s.offeredRows[1] = 9; },
         [](GameState& s) { s.computerLevel = 3; },  // easy, normal and hard only
+        [](GameState& s) { s.day = 1; },            // four cells built on the first turn
+        [](GameState& s) { s.mergeCount = s.day * s.playerCount + 1; },
+        [](GameState& s) {
+            for (std::int32_t col = 4; col < 12; ++col) {
+                s.map[col][8] = kStar;  // eight stars: the set-up places at most seven
+            }
+        },
     };
     for (std::size_t i = 0; i < breaks.size(); ++i) {
         GameState broken = sound;
@@ -162,7 +178,9 @@ TEST(GameSetUp, NamesKeepEveryByteButControlCharacters) {
         {"Ann", "Ann"},
         {"\xC3\x9Clle\xE2\x82\xAC", "\xC3\x9Clle\xE2\x82\xAC"},  // UTF-8: Ülle€
         {"\x80\xFE\xFF~ !", "\x80\xFE\xFF~ !"},                  // not UTF-8, still untouched
-        {"\x1b[2Jx", "?[2Jx"},
+        {"\x1b[2Jx\xC2\x9B"
+         "2J\xC2\xA0",
+         "?[2Jx?2J\xC2\xA0"},  // C1 CSI goes, U+00A0 stays
         {controls + "A", "?????A"}};
     for (std::int32_t p = 0; p < 5; ++p) {
         game.setPlayerName(cases.at(p).first, p);

@@ -32,6 +32,7 @@ inline Game position(std::int32_t players, const Picture& map,
                      const std::vector<Shares>& holdings = {}) {
     GameState state;
     state.playerCount = players;
+    state.day = 24 - 2 * players;  // the last day, so that a busy map fits the builds made
     for (std::int32_t row = 0; row < kRows; ++row) {
         for (std::int32_t col = 0; col < kColumns; ++col) {
             const char symbol = symbolAt(map, col, row);

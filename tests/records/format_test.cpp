@@ -12,17 +12,18 @@
 namespace {
 
 // Every field away from its default: five players, two of them the computer's, names that need
-// escaping, companies with cells, shares and prices, the offers drawn, a later day and turn.
+// escaping, companies with cells, shares and prices, the last offers, a later day and turn.
 SavedGame busyGame() {
     Game game = position(5, {"*AA.", ".+.B", "..CC"}, {{3, 0, 1}, {}, {0, 7, 0}, {}, {1, 1, 1}});
-    game.offerSpots();
     GameState state = game.state();
+    state.offeredColumns = {11, 0, 5, 3, 7};
+    state.offeredRows = {8, 0, 4, 2, 6};
     state.day = 9;
     state.currentPlayer = 3;
     state.mergeCount = 4;
     state.computerLevel = 2;
     state.seed = 4294967295U;
-    const std::vector<std::string> names = {"Ann Lee", "100%", "", "Zo\xC3\xAB\x01\x7F", "\x1B[2J"};
+    const std::vector<std::string> names = {"Ann Lee", "100%", "", "Zo\xC3\xAB", "\xFF\xFE;%20"};
     for (std::int32_t p = 0; p < kMaxPlayers; ++p) {
         state.players.at(p).name = names.at(p);
         state.players.at(p).cash = 17 * p;
@@ -69,7 +70,7 @@ TEST(SaveFile, ACutChangedNewerOrForeignFileIsRefusedWithTheReason) {
         {"kessandor-save one\n", "is not a Kessandor saved game"},
         {"PK\x03\x04 not a save\n", "is not a Kessandor saved game"},
         {writeSave({unsound, "2026-12-07T19:17:00Z"}),
-         "is damaged: a company's size does not match its cells on the map"},
+         "is damaged: a company's size or price does not match its cells on the map"},
     };
     for (const auto& [file, problem] : cases) {
         EXPECT_EQ(problemOf(file), problem);
