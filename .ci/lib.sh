@@ -1,6 +1,7 @@
 # Helpers shared by the CI scripts.
 
-section() { printf '\n==== %s ====\n' "$*"; }
+# Each heading shows the seconds since the script started, so a slow step stands out.
+section() { printf '\n==== %s (at %ss) ====\n' "$*" "$SECONDS"; }
 
 # Installs the named Debian packages that are not installed yet (non-interactive).
 need_packages() {

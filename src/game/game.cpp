@@ -223,7 +223,7 @@ std::string Game::visibleName(std::string_view name) {
     return shown;
 }
 
-void Game::setPlayerName(std::string name, std::int32_t player) {
+void Game::setPlayerName(std::string_view name, std::int32_t player) {
     s_.players.at(player).name = visibleName(name);
 }
 

@@ -107,7 +107,7 @@ public:
     std::int32_t finalDay() const { return 25 - 2 * s_.playerCount; }
     std::int32_t mergeCount() const { return s_.mergeCount; }
     // Stores the name as visibleName shows it.
-    void setPlayerName(std::string name, std::int32_t player);
+    void setPlayerName(std::string_view name, std::int32_t player);
     // `name` with every control character (ASCII and the UTF-8 encoded C1 controls) replaced by
     // a '?', so that a name shown on a screen can never command the terminal. Other bytes,
     // UTF-8 included, stay as they are.
