@@ -106,22 +106,23 @@ public:
         return field == "1";
     }
 
-    void finish() const {
+    void finish() {
         if (!rest_.empty()) {
+            ++number_;
             fail("more lines than a game holds");
         }
     }
 
     [[noreturn]] void fail(const std::string& what) const {
         throw Unreadable{std::string("is damaged: line ")
-                             .append(std::to_string(number_ + 1))
+                             .append(std::to_string(number_))
                              .append(": ")
                              .append(what)};
     }
 
 private:
     std::string_view rest_;
-    std::int32_t number_ = 1;  // the version line comes first
+    std::int32_t number_ = 1;  // of the line read last; the version line comes first
 };
 
 // Everything between the version line and the end line of a sound, complete file of a
@@ -161,11 +162,22 @@ std::string_view checkedSaveBody(std::string_view text) {
     return text.substr(firstEnd + 1, lastStart - firstEnd - 1);
 }
 
+bool isUtcTime(std::string_view text) {
+    constexpr std::string_view kPattern = "dddd-dd-ddTdd:dd:ddZ";
+    return text.size() == kPattern.size() &&
+           std::equal(kPattern.begin(), kPattern.end(), text.begin(), [](char want, char c) {
+               return want == 'd' ? c >= '0' && c <= '9' : want == c;
+           });
+}
+
 SavedGame parseSaveBody(std::string_view body) {
     SaveReader in(body);
     SavedGame game;
     GameState& s = game.state;
     game.savedAt = in.next("saved", 1)[0];
+    if (!isUtcTime(game.savedAt)) {
+        in.fail("the time it was saved is not a time in UTC");  // the list of saves shows it
+    }
     s.seed = in.value<std::uint32_t>("seed");
     s.randomState = in.value<std::uint32_t>("random");
     s.playerCount = in.value<std::int32_t>("players");
@@ -215,14 +227,6 @@ SavedGame parseSaveBody(std::string_view body) {
     }
     in.finish();
     return game;
-}
-
-bool isUtcTime(std::string_view text) {
-    constexpr std::string_view kPattern = "dddd-dd-ddTdd:dd:ddZ";
-    return text.size() == kPattern.size() &&
-           std::equal(kPattern.begin(), kPattern.end(), text.begin(), [](char want, char c) {
-               return want == 'd' ? c >= '0' && c <= '9' : want == c;
-           });
 }
 
 std::optional<std::int32_t> levelNamed(std::string_view mode) {

@@ -59,6 +59,7 @@ TEST(SaveFile, ACutChangedNewerOrForeignFileIsRefusedWithTheReason) {
     GameState unsound = busyGame().state;
     unsound.companies[1].size = 5;  // B has one cell on the map
     const std::string kCut = "is truncated: it ends before its last line";
+    const std::string kNoTime = "is damaged: line 2: the time it was saved is not a time in UTC";
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", kCut},
         {text.substr(0, 10), kCut},
@@ -71,6 +72,8 @@ TEST(SaveFile, ACutChangedNewerOrForeignFileIsRefusedWithTheReason) {
         {"PK\x03\x04 not a save\n", "is not a Kessandor saved game"},
         {writeSave({unsound, "2026-12-07T19:17:00Z"}),
          "is damaged: a company's size or price does not match its cells on the map"},
+        {writeSave({busyGame().state, "x"}), kNoTime},
+        {writeSave({busyGame().state, "2026-12-07T19:17\x1B[2J"}), kNoTime},
     };
     for (const auto& [file, problem] : cases) {
         EXPECT_EQ(problemOf(file), problem);
