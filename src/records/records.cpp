@@ -13,6 +13,7 @@ std::unique_ptr<Records> theRecords;
 namespace {
 
 constexpr std::string_view kSaveSuffix = ".save";
+constexpr std::string_view kTemporarySuffix = ".tmp";  // after a save's name, while it is written
 
 std::string now() {
     return utcTime(std::time(nullptr));
@@ -96,9 +97,8 @@ void Records::saveTurn(const GameState& state) {
         }
     }
     if (problem.empty()) {
-        const std::string temporary = savePath_ + "." + std::to_string(files::processId()) + ".tmp";
-        problem =
-            at(savePath_, files::replace(savePath_, temporary, writeSave({state, now()}), false));
+        problem = at(savePath_, files::replace(savePath_, savePath_ + std::string(kTemporarySuffix),
+                                               writeSave({state, now()}), false));
     }
     if (saveFailure_.empty()) {
         saveFailure_ = problem;
@@ -117,8 +117,10 @@ void Records::endGame(const Game& game) {
         }
     }
     if (!savePath_.empty()) {
-        if (removeFailure_.empty()) {
-            removeFailure_ = at(savePath_, files::remove(savePath_));
+        // The temporary file first: a save killed in the middle of its write leaves it.
+        for (const std::string& path : {savePath_ + std::string(kTemporarySuffix), savePath_}) {
+            const std::string problem = at(path, files::remove(path));
+            removeFailure_ = removeFailure_.empty() ? problem : removeFailure_;
         }
         savePath_.clear();
     }

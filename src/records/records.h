@@ -30,8 +30,10 @@ public:
     // is a terminal, or always with KESSANDOR_SAVE=1, never with KESSANDOR_SAVE=0.
     Records();
 
-    // At the start of every turn: replaces the game's save with `state`. The save is not
-    // forced to disk, so it stays cheap; a power cut may cost the last turns, never the file.
+    // At the start of every turn: replaces the game's save with `state` by way of the save's
+    // name with ".tmp" added (one such file per game, written over each time, removed with the
+    // save), so a killed program leaves the old save or the new one. The save is not forced to
+    // disk, so it stays cheap; a power cut may cost the last turns, never the file.
     void saveTurn(const GameState& state);
     // At a normal end (the final standings or a confirmed quit): a game that reached the final
     // standings joins the record, and the game's save goes.

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """A two-player game cut off by the end of its input on day 3 and resumed goes on exactly as the
 same game played without a break: from the resumed turn on, the resumed run writes the end of
-the unbroken game's output, title menu included. Then the save is gone and the record holds
-the same game as the unbroken run's. A game played from a pipe leaves no save. With two saves,
-both are listed and the chosen one goes on the same way.
+the unbroken game's output, title menu included. Then the save is gone, with the temporary file
+a save cut short by a kill leaves, and the record holds the same game as the unbroken run's. A
+game played from a pipe leaves no save. With two saves, both are listed and the chosen one goes
+on the same way.
 
     resume_test.py KESSANDOR"""
 import os
@@ -42,7 +43,8 @@ with tempfile.TemporaryDirectory() as whole, tempfile.TemporaryDirectory() as cu
     first = run(cut, ["--seed", "34"], GAME[:CUT], KESSANDOR_SAVE="1")
     assert re.findall(rb"\[(\w+)'s Turn\] +\[Day: (\d+)\]", first)[-1] == (b"P2", b"3")
     assert len(saves(cut)) == 1, saves(cut)
-    resumed = run(cut, ["--resume"], GAME[TURN:])
+    pathlib.Path(str(saves(cut)[0]) + ".tmp").write_text("a save cut short")  # by a kill
+    resumed = run(cut, ["--resume"], GAME[TURN:], KESSANDOR_SAVE="0")  # goes with the save
     assert resumed.startswith(b"\f") and b"[P2's Turn]          [Day: 3]" in resumed[:2000]
     assert unbroken.endswith(resumed), "the resumed game went another way"
     assert not saves(cut), saves(cut)
