@@ -25,8 +25,9 @@ std::string makeFolders(const std::string& folder);
 std::optional<std::string> read(const std::string& path, std::string& problem);
 
 // Makes `path` hold `content` in one step: writes it to `temporary`, in the same folder, and
-// renames that over `path`, so `path` is always either the old file or the new one. With
-// `durable`, the data and then the folder's entry are flushed to disk before it returns.
+// renames that over `path`, so a program killed at any moment leaves `path` the old file or the
+// new one. With `durable`, the data is flushed to disk before the rename and the folder's entry
+// after it, so a power cut does too; without, see renameOver.
 std::string replace(const std::string& path, const std::string& temporary, std::string_view content,
                     bool durable);
 

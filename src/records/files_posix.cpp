@@ -52,8 +52,11 @@ std::string syncFolder(const std::string& folder) {
     return {};
 }
 
-// Without fsync, the new file still reaches the disk before the rename does on ext4 and the
-// like (they flush a file renamed over another), so a power cut leaves the old or the new.
+// A rename over an existing file is what lets an unforced save survive a power cut: ext4 with
+// its default options (data=ordered, auto_da_alloc) writes the new file's data out before it
+// commits such a rename, so the old file or the new one is found there. A rename onto a new
+// name gets no such care, nor does any rename on other file systems: only replace()'s fsync
+// (`durable`) keeps those from leaving an empty file.
 std::string renameOver(const std::string& from, const std::string& to, bool /*durable*/) {
     return std::rename(from.c_str(), to.c_str()) == 0 ? std::string() : lastError();
 }

@@ -97,8 +97,11 @@ void Records::saveTurn(const GameState& state) {
         }
     }
     if (problem.empty()) {
+        // Only the first save is forced to disk: a rename onto a new name, unlike one over an
+        // older save, is not ordered after the file's data (see files_posix.cpp).
         problem = at(savePath_, files::replace(savePath_, savePath_ + std::string(kTemporarySuffix),
-                                               writeSave({state, now()}), false));
+                                               writeSave({state, now()}), !saveOnDisk_));
+        saveOnDisk_ = saveOnDisk_ || problem.empty();
     }
     if (saveFailure_.empty()) {
         saveFailure_ = problem;
@@ -123,6 +126,7 @@ void Records::endGame(const Game& game) {
             removeFailure_ = removeFailure_.empty() ? problem : removeFailure_;
         }
         savePath_.clear();
+        saveOnDisk_ = false;
     }
 }
 
@@ -144,6 +148,7 @@ std::vector<SaveFile> Records::savedGames() const {
 
 void Records::resumeFrom(std::string path) {
     savePath_ = std::move(path);
+    saveOnDisk_ = true;
     saving_ = savingAsked().value_or(true);
 }
 
