@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The saves and the record of finished games under faults, through the real binary:
-- SIGKILL at random moments of runs that save every turn and record game after game: the
-  record and every save always read whole, and the record never loses a game;
+- SIGKILL in the middle of writes, at random places of runs that save every turn and record
+  game after game: the record and every save always read whole, the record never loses a
+  game, and a game never leaves more than one temporary file;
 - 50 games finishing at once all land in the record;
 - a read-only folder, a full disk (small tmpfs mounts in a mount namespace of their own) and no
   home: the game ends as usual and one line on standard error says what was not kept and why;
@@ -13,12 +14,13 @@
 import os
 import pathlib
 import random
+import signal
 import subprocess
 import sys
 import tempfile
 import time
 
-BINARY, KILLS = sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 200
+BINARY, KILLS = sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 40
 # A whole game of two players on --seed 34, back at the title menu.
 GAME = (pathlib.Path(__file__).parent / "game.input").read_text().removesuffix("q\n")
 NAMESPACE = ["unshare", "-m"] if os.geteuid() == 0 else ["unshare", "-rm"]
@@ -55,24 +57,47 @@ def start(home, **env):
                             start_new_session=True)
 
 
+def temporaries(home):
+    return set(pathlib.Path(home).glob("*/kessandor/*.tmp"))
+
+
+def kill_in_a_write(home, lines):
+    """Gives a run `lines` up to a random one of their first two thirds and, once it waits for
+    that line (its input is all it can wait for here), the rest; then stops it again and again
+    until it is caught with a temporary file of its own, in the middle of a write, and kills it
+    there. False when it ends first."""
+    before, run = temporaries(home), start(home, KESSANDOR_SAVE="1")
+    line, deadline = random.randrange(len(lines) * 2 // 3), time.monotonic() + 60
+    run.stdin.write("".join(lines[:line]).encode())
+    run.stdin.flush()
+    while pathlib.Path("/proc/%d/stat" % run.pid).read_text().rsplit(") ", 1)[1][0] != "S":
+        assert time.monotonic() < deadline, "no wait for line %d" % (line + 1)
+        time.sleep(0.001)
+    run.stdin.write("".join(lines[line:]).encode())
+    run.stdin.close()
+    caught = False
+    while not caught and run.poll() is None:
+        run.send_signal(signal.SIGSTOP)
+        if not os.WIFSTOPPED(os.waitpid(run.pid, os.WUNTRACED)[1]):
+            break  # it ended
+        caught = bool(temporaries(home) - before)
+        run.send_signal(signal.SIGKILL if caught else signal.SIGCONT)
+        time.sleep(0.0002)  # to let it run on
+    run.wait()
+    return caught
+
+
 def kills():
     with tempfile.TemporaryDirectory() as home:
-        begun = time.monotonic()
-        kessandor(home, text=GAME * 3, env=environment(home, KESSANDOR_SAVE="1"))
-        span, games, cut = time.monotonic() - begun, readable(home), 0
+        games, cut = readable(home), 0
         for _ in range(KILLS):
-            run = start(home, KESSANDOR_SAVE="1")
-            run.stdin.write((GAME * 3).encode())
-            run.stdin.close()
-            time.sleep(random.uniform(0, span))
-            run.kill()
-            run.wait()
-            for temporary in pathlib.Path(home).rglob("*.tmp"):  # killed in the middle of a write
-                cut += 1
-                temporary.unlink()
+            cut += kill_in_a_write(home, (GAME * 3).splitlines(keepends=True))
             games, before = readable(home), games
             assert games >= before, "the record lost a game"
-        print("%d kills, %d in the middle of a write; %d games recorded" % (KILLS, cut, games))
+        left = [path.name.removesuffix(".tmp") for path in temporaries(home)]
+        assert all(name == "scores" or name.endswith(".save") for name in left), left  # one a game
+        assert cut >= KILLS // 4, "%d of %d kills were in the middle of a write" % (cut, KILLS)
+        print("%d kills in the middle of a write of %d; %d games recorded" % (cut, KILLS, games))
 
 
 def crowd():
