@@ -251,14 +251,12 @@ struct Fame {
 };
 
 // The name as a terminal shows it safely, padded to 20 columns (a UTF-8 character takes one).
-std::string paddedName(const std::string& name) {
-    std::string shown;
-    std::size_t columns = 0;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        shown += byte < ' ' || byte == 0x7F ? '?' : c;
-        columns += (byte & 0xC0U) != 0x80U ? 1 : 0;
-    }
+std::string paddedName(std::string_view name) {
+    std::string shown = Game::visibleName(name);
+    const auto columns =
+        static_cast<std::size_t>(std::count_if(shown.begin(), shown.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+        }));
     return shown.append(columns < 20 ? 20 - columns : 1, ' ');
 }
 
