@@ -254,6 +254,10 @@ def run_piped(script, shows, args=SEED):
         while shows.encode() not in shown and time.monotonic() < deadline:
             if select.select([game.stdout], [], [], 0.1)[0]:
                 shown += os.read(game.stdout.fileno(), 65536)
+        if shows.encode() not in shown:  # a prompt not flushed before its read shows too late
+            game.kill()
+            raise AssertionError(f"no {shows!r} within {DEADLINE} s; the game wrote:\n"
+                                 + shown.decode("latin-1")[-2000:])
         with open(f"/proc/{game.pid}/status") as status:
             peak = int(re.search(r"VmHWM:\s*(\d+)", status.read())[1])
         game.stdin.close()
