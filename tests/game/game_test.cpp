@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,29 +37,6 @@ TEST(GameSetUp, KnownSeedsGiveKnownMaps) {
         const auto stars = std::count(map.begin(), map.end(), kStar);
         EXPECT_TRUE(stars >= 1 && stars <= 7 &&
                     stars + std::count(map.begin(), map.end(), kEmpty) == kColumns * kRows);
-    }
-}
-
-// Over every possible draw, the top value comes only from the few highest draws and each
-// other value from an equal share of the rest.
-TEST(GameSetUp, RandomBetweenFavoursTheLowValues) {
-    for (const auto& [lo, hi, highestDraws] :
-         std::vector<std::tuple<std::int32_t, std::int32_t, std::int32_t>>{
-             {0, 11, 10}, {0, 8, 8}, {3, 7, 4}}) {
-        Game raw(1, 99U);
-        Game scaled(1, 99U);  // same seed, same draws
-        std::vector<std::int32_t> valueOfDraw(32768, -1);
-        for (int i = 0; i < 600000; ++i) {
-            valueOfDraw.at(raw.randomBetween(0, 32767)) = scaled.randomBetween(lo, hi);
-        }
-        ASSERT_EQ(std::count(valueOfDraw.begin(), valueOfDraw.end(), -1), 0);
-        EXPECT_TRUE(std::is_sorted(valueOfDraw.begin(), valueOfDraw.end()));
-        EXPECT_EQ(valueOfDraw.front(), lo);
-        EXPECT_EQ(std::count(valueOfDraw.begin(), valueOfDraw.end(), hi), highestDraws);
-        for (std::int32_t v = lo; v < hi; ++v) {
-            EXPECT_EQ(std::count(valueOfDraw.begin(), valueOfDraw.end(), v),
-                      (32768 - highestDraws) / (hi - lo));
-        }
     }
 }
 
