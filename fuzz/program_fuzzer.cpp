@@ -1,44 +1,93 @@
 // Whole-program fuzzing: the bytes are everything typed in one run of the game, from the
-// title menu until the input ends. A first line "--seed N" deals the games from seed N, so a
-// transcript's args followed by its input replays that transcript; without it the seed is 0.
-// Whatever is typed, the program must end normally (status 0, no game left behind) without a
-// crash, a leak, undefined behaviour or a hang.
+// title menu until the input ends. A first line of options as the command line takes them
+// ("--seed N", "-c N" or "--computers N", "--level L") sets up the run, so a transcript's args
+// followed by its input replays that transcript; without such a line everything is typed and
+// the run deals from seed 0 with no computer players. Whatever is typed, the program must end
+// normally (status 0, no game left behind) without a crash, a leak, undefined behaviour or a
+// hang.
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <ostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
 
+#include "ai/computer.h"
 #include "console/console.h"
 #include "console/terminal.h"
+#include "discard.h"
 #include "screens/current_game.h"
 #include "screens/flow.h"
 
 namespace {
 
-// Output that nobody reads.
-class Discard : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char* /*text*/, std::streamsize n) override { return n; }
+struct RunOptions {
+    std::uint32_t seed = 0;
+    std::int32_t computers = 0;
+    Level level = Level::normal;
 };
 
-// Takes a leading "--seed N" off the input and returns N (0 when there is none).
-std::uint32_t takeSeed(std::string_view& input) {
-    constexpr std::string_view kOption = "--seed ";
-    std::uint32_t seed = 0;
-    if (input.starts_with(kOption)) {
-        input.remove_prefix(kOption.size());
-        const char* start = input.data();
-        const char* end = std::from_chars(start, start + input.size(), seed).ptr;
-        input.remove_prefix(static_cast<std::size_t>(end - start));
+std::optional<std::uint32_t> seedNamed(std::string_view text) {
+    std::uint32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end) {
+        return std::nullopt;
     }
-    return seed;
+    return value;
+}
+
+std::optional<std::int32_t> computersNamed(std::string_view text) {
+    if (text.size() != 1 || text[0] < '1' || text[0] > '0' + kMaxPlayers - 1) {
+        return std::nullopt;
+    }
+    return text[0] - '0';
+}
+
+// The options of `line`, each at most once, as the command line takes them; nullopt when the
+// line holds anything else (then it is typed like the rest).
+std::optional<RunOptions> optionsOf(std::string_view line) {
+    RunOptions options;
+    bool seed = false;
+    bool computers = false;
+    bool level = false;
+    std::istringstream words{std::string(line)};
+    std::string option;
+    while (words >> option) {
+        std::string value;
+        words >> value;
+        if (option == "--seed" && !seed && seedNamed(value)) {
+            options.seed = *seedNamed(value);
+            seed = true;
+        } else if ((option == "-c" || option == "--computers") && !computers &&
+                   computersNamed(value)) {
+            options.computers = *computersNamed(value);
+            computers = true;
+        } else if (option == "--level" && !level && levelNamed(value)) {
+            options.level = *levelNamed(value);
+            level = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+// Takes a first line of options off the input, when it is one.
+RunOptions takeOptions(std::string_view& input) {
+    const std::size_t end = input.find('\n');
+    const std::string_view line = input.substr(0, end);
+    const std::optional<RunOptions> options =
+        line.starts_with('-') ? optionsOf(line) : std::nullopt;
+    if (!options) {
+        return RunOptions{};
+    }
+    input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
+    return *options;
 }
 
 }  // namespace
@@ -50,7 +99,13 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
-    Game::fixClock(takeSeed(input));
+    const RunOptions options = takeOptions(input);
+    Game::fixClock(options.seed);
+    // Every input seats its own computers: nothing carries over from the input before. A hard
+    // computer plays out 48 futures for each spot where normal plays out 4, by the same code:
+    // under the sanitizers a game of hard computers takes seconds, so here hard plays as normal.
+    const Level level = options.level == Level::hard ? Level::normal : options.level;
+    seatComputers(options.computers, static_cast<std::int32_t>(level));
     std::stringbuf typed(std::string(input), std::ios::in);
     Discard shown;
     std::ostream output(&shown);

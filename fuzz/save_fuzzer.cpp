@@ -1,0 +1,131 @@
+// Save-file fuzzing: the bytes are a file in the state folder, as `kessandor --resume` finds
+// it, optionally followed by a NUL byte and the keys the people type once it is resumed.
+//
+// The file is read twice: as it is, and sealed, its end line rewritten with the right length
+// and checksum, as anybody who edits a save by hand can do; so changed fields reach the rules
+// behind the checksum. A save the reader accepts must restore, write back to the same game,
+// and play to the final standings with every seat handed to the computer, through the
+// program's own day loop and screens. With keys, it is then played once more as saved, the
+// people typing the keys, until they quit or the keys run out. Nothing may crash, leak, hang
+// or break a sanitizer's rule.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "console/console.h"
+#include "console/terminal.h"
+#include "discard.h"
+#include "records/format.h"
+#include "screens/current_game.h"
+#include "screens/flow.h"
+
+namespace {
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "%s\n", what);
+    std::abort();
+}
+
+// The save's own checksum (FNV-1a over everything before the end line).
+std::uint32_t checksum(std::string_view text) {
+    std::uint32_t hash = 2166136261U;
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619U;
+    }
+    return hash;
+}
+
+// `file` with its end line (the last line, when it starts with "end") replaced by one that
+// holds the length and checksum of the lines above it.
+std::string sealed(std::string_view file) {
+    std::string body(file);
+    const std::size_t lastStart =
+        body.ends_with('\n') ? body.rfind('\n', body.size() - 2) + 1 : body.rfind('\n') + 1;
+    if (std::string_view(body).substr(lastStart).starts_with("end")) {
+        body.resize(lastStart);
+    } else if (!body.empty() && !body.ends_with('\n')) {
+        body += '\n';
+    }
+    std::array<char, 9> sum{};
+    std::snprintf(sum.data(), sum.size(), "%08x", checksum(body));
+    return body.append("end ").append(std::to_string(body.size())).append(" ") + sum.data() + "\n";
+}
+
+// Plays theGame through the program's day loop, typing `keys`, as the main loop would.
+void play(std::string keys) {
+    std::stringbuf typed(std::move(keys), std::ios::in);
+    Discard shown;
+    std::ostream output(&shown);
+    theConsole = std::make_unique<Console>(typed, output);
+    try {
+        playGame();
+    } catch (const EndOfInput&) {
+        // The people stopped typing: the game ends here, as the program's would.
+    }
+    theConsole.reset();
+}
+
+// The computer players as the game plays them here: a hard one plays out 48 futures for each
+// spot, seconds a turn under the sanitizers, so hard plays as normal, by the same code.
+std::int32_t affordableLevel(std::int32_t level) {
+    return level > 1 ? 1 : level;
+}
+
+void playResumed(const Game& restored, std::optional<std::string> keys) {
+    theGame = std::make_unique<Game>(restored);
+    for (std::int32_t p = 0; p < theGame->playerCount(); ++p) {
+        theGame->setComputer(p);
+    }
+    theGame->setComputerLevel(affordableLevel(restored.computerLevel()));
+    play("");
+    if (!theGame->isOver()) {
+        fail("a game of computers stopped before its last day");
+    }
+    if (keys) {
+        theGame = std::make_unique<Game>(restored);
+        theGame->setComputerLevel(affordableLevel(restored.computerLevel()));
+        play(std::move(*keys));
+    }
+    theGame.reset();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+    terminal::setKeyboardDevice("/nonexistent/keyboard");  // every key wait returns at once
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::size_t split = input.find('\0');
+    const std::string_view file = input.substr(0, split);
+    std::optional<std::string> keys;
+    if (split != std::string_view::npos) {
+        keys = std::string(input.substr(split + 1));
+    }
+    std::string problem;
+    (void)readSave(file, problem);
+    const std::optional<SavedGame> saved = readSave(sealed(file), problem);
+    if (!saved) {
+        return 0;
+    }
+    const std::optional<Game> restored = Game::restore(saved->state, &problem);
+    if (!restored) {
+        fail("a save the reader accepts does not restore");
+    }
+    std::string again;
+    const std::optional<SavedGame> reread = readSave(writeSave(*saved), again);
+    if (!reread || reread->state != saved->state || reread->savedAt != saved->savedAt) {
+        fail("a save the reader accepts does not read back the same once written");
+    }
+    playResumed(*restored, std::move(keys));
+    return 0;
+}
