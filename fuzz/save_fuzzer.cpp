@@ -53,9 +53,9 @@ std::string sealed(std::string_view file) {
     } else if (!body.empty() && !body.ends_with('\n')) {
         body += '\n';
     }
-    std::array<char, 9> sum{};
-    std::snprintf(sum.data(), sum.size(), "%08x", checksum(body));
-    return body.append("end ").append(std::to_string(body.size())).append(" ") + sum.data() + "\n";
+    std::array<char, 32> end{};
+    std::snprintf(end.data(), end.size(), "end %zu %08x\n", body.size(), checksum(body));
+    return body.append(end.data());
 }
 
 // Plays theGame through the program's day loop, typing `keys`, as the main loop would.
