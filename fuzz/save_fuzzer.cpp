@@ -23,6 +23,7 @@
 #include "console/terminal.h"
 #include "discard.h"
 #include "records/format.h"
+#include "screens/computer.h"
 #include "screens/current_game.h"
 #include "screens/flow.h"
 
@@ -58,40 +59,59 @@ std::string sealed(std::string_view file) {
     return body.append(end.data());
 }
 
-// Plays theGame through the program's day loop, typing `keys`, as the main loop would.
-void play(std::string keys) {
-    std::stringbuf typed(std::move(keys), std::ios::in);
-    Discard shown;
-    std::ostream output(&shown);
-    theConsole = std::make_unique<Console>(typed, output);
-    try {
-        playGame();
-    } catch (const EndOfInput&) {
-        // The people stopped typing: the game ends here, as the program's would.
+// The screens of one run: they read `keys` and show nobody what they print.
+class Screens {
+public:
+    explicit Screens(std::string keys) : typed_(std::move(keys), std::ios::in) {
+        theConsole = std::make_unique<Console>(typed_, output_);
     }
-    theConsole.reset();
-}
+    ~Screens() { theConsole.reset(); }
+    Screens(const Screens&) = delete;
+    Screens& operator=(const Screens&) = delete;
 
-// The computer players as the game plays them here: a hard one plays out 48 futures for each
-// spot, seconds a turn under the sanitizers, so hard plays as normal, by the same code.
+private:
+    std::stringbuf typed_;
+    Discard shown_;
+    std::ostream output_{&shown_};
+};
+
+// A hard computer plays out 48 futures for each spot where normal plays out 4, by the same
+// code: seconds a turn under the sanitizers. Here hard plays as normal.
 std::int32_t affordableLevel(std::int32_t level) {
     return level > 1 ? 1 : level;
 }
 
-void playResumed(const Game& restored, std::optional<std::string> keys) {
+// The saved game with every seat the computer's, to the final standings. The turn it was
+// saved at is planned at its own level, which looks furthest ahead from the saved position;
+// the rest at easy, which plays out nothing, so a whole game takes milliseconds.
+void playOutByComputers(const Game& restored) {
     theGame = std::make_unique<Game>(restored);
     for (std::int32_t p = 0; p < theGame->playerCount(); ++p) {
         theGame->setComputer(p);
     }
-    theGame->setComputerLevel(affordableLevel(restored.computerLevel()));
-    play("");
+    const Screens screens("");
+    if (!theGame->isOver()) {
+        theGame->setComputerLevel(affordableLevel(restored.computerLevel()));
+        computerTurn(theGame->currentPlayer());
+        theGame->endTurn();
+    }
+    theGame->setComputerLevel(0);
+    playGame();
     if (!theGame->isOver()) {
         fail("a game of computers stopped before its last day");
     }
-    if (keys) {
-        theGame = std::make_unique<Game>(restored);
-        theGame->setComputerLevel(affordableLevel(restored.computerLevel()));
-        play(std::move(*keys));
+    theGame.reset();
+}
+
+// The saved game as saved, the people typing `keys`, until they quit or the keys run out.
+void playWithKeys(const Game& restored, std::string keys) {
+    theGame = std::make_unique<Game>(restored);
+    theGame->setComputerLevel(affordableLevel(restored.computerLevel()));
+    const Screens screens(std::move(keys));
+    try {
+        playGame();
+    } catch (const EndOfInput&) {
+        // The people stopped typing: the game ends here, as the program's would.
     }
     theGame.reset();
 }
@@ -126,6 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!reread || reread->state != saved->state || reread->savedAt != saved->savedAt) {
         fail("a save the reader accepts does not read back the same once written");
     }
-    playResumed(*restored, std::move(keys));
+    playOutByComputers(*restored);
+    if (keys) {
+        playWithKeys(*restored, std::move(*keys));
+    }
     return 0;
 }
