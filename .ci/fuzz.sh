@@ -1,50 +1,80 @@
 #!/usr/bin/env bash
-# Fuzzing: builds the whole-program libFuzzer target (clang, ASan + UBSan), replays every
-# transcript through it, then fuzzes for a bounded time starting from them. The seed corpus is
-# made in a temporary directory from tests/transcripts/*/ (args, then input); the checkout is
-# never written to. Any crash, leak, timeout (a hang: every input must end the program) or
-# sanitizer report fails the run.
-#   FUZZ_SECONDS  time to fuzz, default 60
+# Fuzzing: builds the libFuzzer targets (clang, ASan + UBSan), replays each one's seed corpus
+# through it, then fuzzes each for a bounded time starting from it.
+#   fuzz_program  everything typed in one run; seeded with tests/transcripts/*/ (args, then input)
+#   fuzz_save     a saved game, read, restored and played out; seeded with real saves, made by
+#                 the game itself from transcripts cut short
+# The corpora and saves are made in a temporary directory; the checkout is never written to.
+# Any crash, leak, timeout (a hang: every input must end) or sanitizer report fails the run.
+#   FUZZ_SECONDS  time to fuzz each target, default 30
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
 
 need_packages cmake make clang libclang-rt-14-dev
 
-seconds="${FUZZ_SECONDS:-60}"
+seconds="${FUZZ_SECONDS:-30}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-fuzzer=build/fuzz/fuzz/fuzz_program
+targets=build/fuzz/fuzz
 
-section "Fuzz target: build"
+section "Fuzz targets: build"
 cmake --preset fuzz -DKESSANDOR_WERROR=ON >/dev/null
 cmake --build --preset fuzz
 
-mkdir -p "$work/corpus" "$work/found"
+mkdir -p "$work/program" "$work/save" "$work/found"
 for transcript in tests/transcripts/*/; do
-    cat "$transcript/args" "$transcript/input" >"$work/corpus/$(basename "$transcript")"
+    cat "$transcript/args" "$transcript/input" >"$work/program/$(basename "$transcript")"
 done
 
-export UBSAN_OPTIONS=print_stacktrace=1
-section "Replaying the transcripts"
-"$fuzzer" "$work/corpus"/* -timeout=10 >"$work/replay.log" 2>&1 || {
-    tail -n 80 "$work/replay.log"
-    exit 1
+# A save is written at the start of every turn and stays when the input ends in the middle of
+# a game: the first `lines` of a transcript's input leave the save of the turn they reach.
+save_from() {
+    local transcript="tests/transcripts/$1" lines="$2" home="$work/home-$1"
+    local args
+    read -r -a args <"$transcript/args"
+    head -n "$lines" "$transcript/input" |
+        KESSANDOR_SAVE=1 XDG_STATE_HOME="$home/state" XDG_DATA_HOME="$home/data" \
+            build/fuzz/src/kessandor "${args[@]}" >/dev/null
+    cp "$home/state/kessandor/"game-*.save "$work/save/$1.save"
 }
+save_from two-players-20-days 60
+save_from five-players-14-days 40
+save_from one-person-against-two-computers-at-the-default-level 20
+save_from one-person-against-four-hard-computers 30
+# After a NUL byte come the keys the people type once the game is resumed.
+{
+    cat "$work/save/two-players-20-days.save"
+    printf '\0d\ns\nb\nzz\nq\nn\nq\ny\n'
+} >"$work/save/two-players-then-keys"
 
-section "Fuzzing for ${seconds} s"
-if "$fuzzer" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -max_len=16384 -artifact_prefix="$work/found/" -print_final_stats=1 >"$work/fuzz.log" 2>&1; then
-    grep -E '^(Done|stat::)' "$work/fuzz.log"
-else
-    tail -n 80 "$work/fuzz.log"
-    for found in "$work/found"/*; do
-        [ -f "$found" ] || continue
-        echo "input that failed ($(basename "$found")), base64:"
-        base64 -w 0 "$found"
-        echo
-    done
-    echo "reproduce: base64 -d > input; $fuzzer input"
-    exit 1
-fi
+export UBSAN_OPTIONS=print_stacktrace=1
+
+# fuzz TARGET MAX_LEN: replays the target's corpus, then fuzzes from it for $seconds.
+fuzz() {
+    local fuzzer="$targets/fuzz_$1" corpus="$work/$1"
+    section "fuzz_$1: replaying its seed corpus"
+    "$fuzzer" "$corpus"/* -timeout=10 >"$work/replay-$1.log" 2>&1 || {
+        tail -n 80 "$work/replay-$1.log"
+        exit 1
+    }
+    section "fuzz_$1: fuzzing for ${seconds} s"
+    if "$fuzzer" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -max_len="$2" -artifact_prefix="$work/found/" -print_final_stats=1 \
+        >"$work/fuzz-$1.log" 2>&1; then
+        grep -E '^(Done|stat::number_of_executed_units)' "$work/fuzz-$1.log"
+    else
+        tail -n 80 "$work/fuzz-$1.log"
+        for found in "$work/found"/*; do
+            [ -f "$found" ] || continue
+            echo "input that failed ($(basename "$found")), base64:"
+            base64 -w 0 "$found"
+            echo
+        done
+        echo "reproduce: base64 -d > input; $fuzzer input"
+        exit 1
+    fi
+}
+fuzz program 16384
+fuzz save 4096
 section "Fuzzing passed"
