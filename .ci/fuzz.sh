@@ -60,7 +60,7 @@ fuzz() {
     }
     section "fuzz_$1: fuzzing for ${seconds} s"
     if "$fuzzer" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-        -max_len="$2" -artifact_prefix="$work/found/" -print_final_stats=1 \
+        -max_len="$2" -dict="fuzz/$1.dict" -artifact_prefix="$work/found/" -print_final_stats=1 \
         >"$work/fuzz-$1.log" 2>&1; then
         grep -E '^(Done|stat::number_of_executed_units)' "$work/fuzz-$1.log"
     else

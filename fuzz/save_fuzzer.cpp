@@ -4,15 +4,19 @@
 // The file is read twice: as it is, and sealed, its end line rewritten with the right length
 // and checksum, as anybody who edits a save by hand can do; so changed fields reach the rules
 // behind the checksum. A save the reader accepts must restore, write back to the same game,
-// and play to the final standings with every seat handed to the computer, through the
-// program's own day loop and screens. With keys, it is then played once more as saved, the
-// people typing the keys, until they quit or the keys run out. Nothing may crash, leak, hang
-// or break a sanitizer's rule.
+// and be resumed the way the program resumes: two copies of it in a state folder of the
+// fuzzer's own, so the list of saves shows, and the first one chosen. That game is played to
+// the final standings with every seat handed to the computer, through the program's own day
+// loop and screens. With keys, the save is then played once more as saved, the people typing
+// the keys, until they quit or the keys run out. Nothing may crash, leak, hang or break a
+// sanitizer's rule.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -23,11 +27,15 @@
 #include "console/terminal.h"
 #include "discard.h"
 #include "records/format.h"
+#include "records/records.h"
 #include "screens/computer.h"
 #include "screens/current_game.h"
 #include "screens/flow.h"
+#include "screens/resume.h"
 
 namespace {
+
+std::filesystem::path stateHome;  // XDG_STATE_HOME of the fuzzer alone, made at its start
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "%s\n", what);
@@ -81,17 +89,32 @@ std::int32_t affordableLevel(std::int32_t level) {
     return level > 1 ? 1 : level;
 }
 
-// The saved game with every seat the computer's, to the final standings. The turn it was
-// saved at is planned at its own level, which looks furthest ahead from the saved position;
-// the rest at easy, which plays out nothing, so a whole game takes milliseconds.
-void playOutByComputers(const Game& restored) {
-    theGame = std::make_unique<Game>(restored);
+// Makes theGame the game `file` holds as `kessandor --resume` would, choosing it from a list of
+// two saves. REQUIRES: readSave accepts `file`.
+void resumeFromFiles(std::string_view file) {
+    const std::filesystem::path folder = stateHome / "kessandor";
+    for (const char* name : {"game-1.save", "game-2.save"}) {
+        std::ofstream(folder / name, std::ios::binary) << file;
+    }
+    theRecords = std::make_unique<Records>();
+    const Screens screens("1\n");
+    const bool resumed = resumeSavedGame();
+    theRecords.reset();
+    if (!resumed) {
+        fail("a save the reader accepts is not resumed");
+    }
+}
+
+// theGame with every seat the computer's, to the final standings. The turn it was saved at is
+// planned at its own level, which looks furthest ahead from the saved position; the rest at
+// easy, which plays out nothing, so a whole game takes milliseconds.
+void playOutByComputers() {
     for (std::int32_t p = 0; p < theGame->playerCount(); ++p) {
         theGame->setComputer(p);
     }
     const Screens screens("");
     if (!theGame->isOver()) {
-        theGame->setComputerLevel(affordableLevel(restored.computerLevel()));
+        theGame->setComputerLevel(affordableLevel(theGame->computerLevel()));
         computerTurn(theGame->currentPlayer());
         theGame->endTurn();
     }
@@ -120,6 +143,17 @@ void playWithKeys(const Game& restored, std::string keys) {
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     terminal::setKeyboardDevice("/nonexistent/keyboard");  // every key wait returns at once
+    std::string folder = (std::filesystem::temp_directory_path() / "kessandor-fuzz-XXXXXX");
+    if (mkdtemp(folder.data()) == nullptr) {
+        fail("no temporary folder for the saves");
+    }
+    stateHome = folder;
+    std::filesystem::create_directory(stateHome / "kessandor");
+    std::atexit([] { std::filesystem::remove_all(stateHome); });
+    // Saves are read from here; nothing is saved or recorded.
+    setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
+    setenv("XDG_DATA_HOME", (stateHome / "data").c_str(), 1);
+    setenv("KESSANDOR_SAVE", "0", 1);
     return 0;
 }
 
@@ -133,7 +167,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::string problem;
     (void)readSave(file, problem);
-    const std::optional<SavedGame> saved = readSave(sealed(file), problem);
+    const std::string save = sealed(file);
+    const std::optional<SavedGame> saved = readSave(save, problem);
     if (!saved) {
         return 0;
     }
@@ -146,7 +181,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!reread || reread->state != saved->state || reread->savedAt != saved->savedAt) {
         fail("a save the reader accepts does not read back the same once written");
     }
-    playOutByComputers(*restored);
+    resumeFromFiles(save);
+    playOutByComputers();
     if (keys) {
         playWithKeys(*restored, std::move(*keys));
     }
