@@ -49,6 +49,8 @@ save_from one-person-against-four-hard-computers 30
 } >"$work/save/two-players-then-keys"
 
 export UBSAN_OPTIONS=print_stacktrace=1
+export TMPDIR="$work/tmp"  # where fuzz_save keeps its state folder, even after a crash
+mkdir -p "$TMPDIR"
 
 # fuzz TARGET MAX_LEN: replays the target's corpus, then fuzzes from it for $seconds.
 fuzz() {

@@ -22,6 +22,8 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <utility>
 
 #include "console/console.h"
 #include "console/terminal.h"
@@ -149,7 +151,10 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     }
     stateHome = folder;
     std::filesystem::create_directory(stateHome / "kessandor");
-    std::atexit([] { std::filesystem::remove_all(stateHome); });
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(stateHome, ignored);
+    });
     // Saves are read from here; nothing is saved or recorded.
     setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
     setenv("XDG_DATA_HOME", (stateHome / "data").c_str(), 1);
