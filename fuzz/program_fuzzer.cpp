@@ -31,21 +31,16 @@ struct RunOptions {
     Level level = Level::normal;
 };
 
-std::optional<std::uint32_t> seedNamed(std::string_view text) {
+// The whole of `text` as a number from `least` to `most`, as the command line takes it.
+std::optional<std::uint32_t> numberNamed(std::string_view text, std::uint32_t least,
+                                         std::uint32_t most) {
     std::uint32_t value = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end) {
+    if (text.empty() || error != std::errc() || stop != end || value < least || value > most) {
         return std::nullopt;
     }
     return value;
-}
-
-std::optional<std::int32_t> computersNamed(std::string_view text) {
-    if (text.size() != 1 || text[0] < '1' || text[0] > '0' + kMaxPlayers - 1) {
-        return std::nullopt;
-    }
-    return text[0] - '0';
 }
 
 // The options of `line`, each at most once, as the command line takes them; nullopt when the
@@ -60,12 +55,14 @@ std::optional<RunOptions> optionsOf(std::string_view line) {
     while (words >> option) {
         std::string value;
         words >> value;
-        if (option == "--seed" && !seed && seedNamed(value)) {
-            options.seed = *seedNamed(value);
+        const auto seedValue = numberNamed(value, 0, UINT32_MAX);
+        const auto computersValue = numberNamed(value, 1, kMaxPlayers - 1);
+        if (option == "--seed" && !seed && seedValue) {
+            options.seed = *seedValue;
             seed = true;
-        } else if ((option == "-c" || option == "--computers") && !computers &&
-                   computersNamed(value)) {
-            options.computers = *computersNamed(value);
+        } else if ((option == "-c" || option == "--computers") && !computers && computersValue &&
+                   value.size() == 1) {
+            options.computers = static_cast<std::int32_t>(*computersValue);
             computers = true;
         } else if (option == "--level" && !level && levelNamed(value)) {
             options.level = *levelNamed(value);
