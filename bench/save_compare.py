@@ -9,6 +9,9 @@ written in both). Prints the medians of the CPU time (user + system, from wait4)
 wall time of each, and their ratios.
 
     bench/save_compare.py --game build/bench/src/kessandor [--runs 400] [--folder /var/tmp]
+
+With --against OTHER (another build of the game), compares the two builds instead, saving on
+in both: OTHER's figures come first, and the ratio and the difference are the game's against it.
 """
 import argparse
 import os
@@ -40,25 +43,29 @@ def run(game, answers, env):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--game", required=True)
+    parser.add_argument("--against", help="another build: compare the two, saving on in both")
     parser.add_argument("--runs", type=int, default=400)
     parser.add_argument("--folder", default=None, help="where the temporary folders go")
     options = parser.parse_args()
     answers = (ROOT / "bench/five-player-game.input").read_bytes()
+    if options.against:
+        variants = {"--against": (options.against, "1"), "--game": (options.game, "1")}
+    else:
+        variants = {"saving off": (options.game, "0"), "saving on": (options.game, "1")}
     with tempfile.TemporaryDirectory(dir=options.folder) as home:
         env = dict(os.environ, XDG_DATA_HOME=home + "/data", XDG_STATE_HOME=home + "/state")
-        times = {"0": [], "1": []}
+        times = {name: [] for name in variants}
         for i in range(10 + options.runs):
-            for save in times:
-                measured = run(options.game, answers, dict(env, KESSANDOR_SAVE=save))
+            for name, (game, save) in variants.items():
+                measured = run(game, answers, dict(env, KESSANDOR_SAVE=save))
                 if i >= 10:  # after the warm-up
-                    times[save].append(measured)
+                    times[name].append(measured)
         assert not list(Path(home, "state/kessandor").glob("*")), "a save was left behind"
-    medians = {save: [statistics.median(t[k] for t in runs) for k in (0, 1)]
-               for save, runs in times.items()}
+    (first, one), (second, other) = times.items()
     for k, what in enumerate(("CPU time", "wall time")):
-        off, on = medians["0"][k], medians["1"][k]
-        print(f"{what}: saving off {off * 1e3:.2f} ms, on {on * 1e3:.2f} ms, on / off "
-              f"{on / off:.3f}, {(on - off) / 70 * 1e6:.1f} us a save")
+        a, b = (statistics.median(t[k] for t in runs) for runs in (one, other))
+        print(f"{what}: {first} {a * 1e3:.2f} ms, {second} {b * 1e3:.2f} ms, ratio {b / a:.3f}, "
+              f"difference {(b - a) * 1e6:.0f} us a game, {(b - a) / 70 * 1e6:.1f} us a save")
 
 
 if __name__ == "__main__":
