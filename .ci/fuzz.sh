@@ -42,11 +42,6 @@ save_from two-players-20-days 60
 save_from five-players-14-days 40
 save_from one-person-against-two-computers-at-the-default-level 20
 save_from one-person-against-four-hard-computers 30
-# After a NUL byte come the keys the people type once the game is resumed.
-{
-    cat "$work/save/two-players-20-days.save"
-    printf '\0d\ns\nb\nzz\nq\nn\nq\ny\n'
-} >"$work/save/two-players-then-keys"
 
 export UBSAN_OPTIONS=print_stacktrace=1
 export TMPDIR="$work/tmp"  # where fuzz_save keeps its state folder, even after a crash

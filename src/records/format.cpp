@@ -366,14 +366,17 @@ std::string writeSave(const SavedGame& game) {
         addLine(text, "player", {cash, h[0], h[1], h[2], h[3], h[4], computer ? 1 : 0},
                 escapeName(name));
     }
-    // The end line: the length and checksum of everything above it.
+    return sealSave(std::move(text));
+}
+
+std::string sealSave(std::string body) {
     std::string sum(8, '0');
-    std::uint32_t rest = checksum(text);
+    std::uint32_t rest = checksum(body);
     for (std::size_t i = sum.size(); i-- > 0; rest >>= 4U) {
         sum[i] = kHexDigits[rest & 15U];
     }
-    const std::string end = std::string("end ").append(std::to_string(text.size())) + " " + sum;
-    return text.append(end) += '\n';
+    const std::string end = std::string("end ").append(std::to_string(body.size())) + " " + sum;
+    return body.append(end) += '\n';
 }
 
 std::optional<SavedGame> readSave(std::string_view text, std::string& problem) {

@@ -35,6 +35,8 @@ struct SavedGame {
 // The whole save file. Its last line holds the length and a checksum of everything before it,
 // so a file cut short or changed is told from a sound one.
 std::string writeSave(const SavedGame& game);
+// `body` (whole lines) with the end line added: its length and checksum.
+std::string sealSave(std::string body);
 // The game `text` holds, or nullopt and what is wrong with it in words that follow the file's
 // name ("is truncated: ...", "was saved by a newer version ..."). A game that breaks a rule
 // is refused like a damaged file.

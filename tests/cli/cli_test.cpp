@@ -62,26 +62,14 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutputAndNoArgumentsPlay) {
 
 // In every case the last argument is the first one the game cannot take.
 TEST(CommandLine, AnyOtherArgumentIsAUsageErrorNamingIt) {
-    const std::vector<std::vector<std::string>> cases = {{"--bogus"},
-                                                         {"-H"},
-                                                         {"help"},
-                                                         {"--VERSION"},
-                                                         {"--help=1"},
-                                                         {""},
-                                                         {"--version", "x"},
-                                                         {"--help", "--version"},
-                                                         {"-", "-", "-"},
-                                                         {"-h", "-V"},
-                                                         {"--seed", "4294967296"},
-                                                         {"--seed", "-1"},
-                                                         {"--seed", "1x"},
-                                                         {"--seed", ""},
-                                                         {"--seed", "7", "--seed"},
-                                                         {"--computers", "5"},
-                                                         {"-c", "0"},
-                                                         {"-c", "2", "-c"},
-                                                         {"--level", "expert"},
-                                                         {"--level", "hard", "--level"}};
+    // clang-format off
+    const std::vector<std::vector<std::string>> cases = {
+        {"--bogus"}, {"-H"}, {"help"}, {"--VERSION"}, {"--help=1"}, {""}, {"--version", "x"},
+        {"--help", "--version"}, {"-", "-", "-"}, {"-h", "-V"}, {"--seed", "4294967296"},
+        {"--seed", "-1"}, {"--seed", "1x"}, {"--seed", ""}, {"--seed", "7", "--seed"},
+        {"--computers", "5"}, {"-c", "0"}, {"-c", "2", "-c"}, {"--level", "expert"},
+        {"--level", "hard", "--level"}};
+    // clang-format on
     for (const std::vector<std::string>& args : cases) {
         std::string line, culprit;
         for (const std::string& arg : args) {
