@@ -6,14 +6,14 @@
 #                 the game itself from transcripts cut short
 # The corpora and saves are made in a temporary directory; the checkout is never written to.
 # Any crash, leak, timeout (a hang: every input must end) or sanitizer report fails the run.
-#   FUZZ_SECONDS  time to fuzz each target, default 30
+#   FUZZ_SECONDS  time to fuzz each target, default 20
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
 
 need_packages cmake make clang libclang-rt-14-dev
 
-seconds="${FUZZ_SECONDS:-30}"
+seconds="${FUZZ_SECONDS:-20}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 targets=build/fuzz/fuzz

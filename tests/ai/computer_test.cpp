@@ -15,26 +15,9 @@ constexpr Level kLevels[] = {Level::easy, Level::normal, Level::hard};
 // The position drawn, with every "?" on offer (in reading order) and player 0 to move with
 // `cash`. REQUIRES: the picture holds five "?".
 Game offering(const Picture& map, const std::vector<Shares>& holdings, std::int32_t cash) {
-    Picture unoffered = map;
-    for (std::string& line : unoffered) {
-        std::replace(line.begin(), line.end(), kOffered, kEmpty);
-    }
-    GameState state = position(2, unoffered, holdings).state();
-    std::int32_t offers = 0;
-    for (std::int32_t row = 0; row < kRows; ++row) {
-        for (std::int32_t col = 0; col < kColumns; ++col) {
-            if (symbolAt(map, col, row) == kOffered) {
-                state.map.at(col).at(row) = kOffered;
-                state.offeredColumns.at(offers) = col;
-                state.offeredRows.at(offers++) = row;
-            }
-        }
-    }
+    GameState state = position(2, map, holdings).state();
     state.players[0].cash = cash;
-    std::string problem;
-    std::optional<Game> game = Game::restore(state, &problem);
-    EXPECT_TRUE(game) << problem;
-    return game.value_or(Game(2, 1U));
+    return Game::restore(state).value();
 }
 
 // Where the plan builds, as the map shows it: "C1".

@@ -16,7 +16,6 @@ namespace {
 // A console on strings: what the player typed, and what the game printed.
 struct Screen {
     explicit Screen(const std::string& typed = "") : in(typed) {}
-    std::string output() const { return out.str(); }
     std::string pending() {  // typed but not read yet
         const auto at = in.pubseekoff(0, std::ios::cur, std::ios::in);
         return in.str().substr(static_cast<std::size_t>(at));
@@ -25,19 +24,6 @@ struct Screen {
     std::ostringstream out;
     Console console{in, out};
 };
-
-// Nothing is added before or after a number; only newLines writes line ends.
-TEST(Console, NumbersAndLineEndsAreWrittenExactly) {
-    Screen screen;
-    for (const std::int32_t value : {0, 6000, -5, INT_MIN}) {
-        screen.console.print(value);
-        screen.console.print('|');
-    }
-    screen.console.newLines(0);
-    screen.console.newLines(-1);
-    screen.console.newLines(3);
-    EXPECT_EQ(screen.output(), "0|6000|-5|-2147483648|\n\n\n");
-}
 
 TEST(Console, OneLineAnswersSeveralReads) {
     Screen screen("b c5 Ann Lee\n\n  7 x\n   yes\n");

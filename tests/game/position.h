@@ -33,10 +33,15 @@ inline Game position(std::int32_t players, const Picture& map,
     GameState state;
     state.playerCount = players;
     state.day = 24 - 2 * players;  // the last day, so that a busy map fits the builds made
+    std::size_t offers = 0;        // "?" marks are the offers, in reading order
     for (std::int32_t row = 0; row < kRows; ++row) {
         for (std::int32_t col = 0; col < kColumns; ++col) {
             const char symbol = symbolAt(map, col, row);
             state.map.at(col).at(row) = symbol;
+            if (symbol == kOffered && offers < kOfferCount) {
+                state.offeredColumns.at(offers) = col;
+                state.offeredRows.at(offers++) = row;
+            }
             if (symbol >= 'A' && symbol <= 'E') {
                 Company& company = state.companies.at(symbol - 'A');
                 company.active = true;
