@@ -1,10 +1,7 @@
-// Whole-program fuzzing: the bytes are everything typed in one run of the game, from the
-// title menu until the input ends. A first line of options as the command line takes them
-// ("--seed N", "-c N" or "--computers N", "--level L") sets up the run, so a transcript's args
-// followed by its input replays that transcript; without such a line everything is typed and
-// the run deals from seed 0 with no computer players. Whatever is typed, the program must end
-// normally (status 0, no game left behind) without a crash, a leak, undefined behaviour or a
-// hang.
+// Whole-program fuzzing: the bytes are everything typed in one run of the game. A first line
+// of options as the command line takes them sets up the run, so a transcript's args and input
+// replay it. Whatever is typed, the program must end normally (status 0, no game left behind)
+// without a crash, a leak, undefined behaviour or a hang.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

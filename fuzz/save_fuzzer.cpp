@@ -55,21 +55,15 @@ std::string sealed(std::string_view file) {
     return sealSave(std::move(body));
 }
 
-// The screens of one run: they read `keys` and show nobody what they print.
-class Screens {
-public:
-    explicit Screens(std::string keys) : typed_(std::move(keys), std::ios::in) {
-        theConsole = std::make_unique<Console>(typed_, output_);
-    }
-    ~Screens() { theConsole.reset(); }
-    Screens(const Screens&) = delete;
-    Screens& operator=(const Screens&) = delete;
+// The screens of a run read `keys` and show nobody what they print.
+std::stringbuf typed;
+Discard shown;
+std::ostream output(&shown);
 
-private:
-    std::stringbuf typed_;
-    Discard shown_;
-    std::ostream output_{&shown_};
-};
+void showScreens(const char* keys) {
+    typed.str(keys);
+    theConsole = std::make_unique<Console>(typed, output);
+}
 
 // A hard computer plays out 48 futures for each spot where normal plays out 4, by the same
 // code: seconds a turn under the sanitizers. Here hard plays as normal.
@@ -85,7 +79,7 @@ void resumeFromFiles(std::string_view file) {
         std::ofstream(folder / name, std::ios::binary) << file;
     }
     theRecords = std::make_unique<Records>();
-    const Screens screens("1\n");
+    showScreens("1\n");
     const bool resumed = resumeSavedGame();
     theRecords.reset();
     if (!resumed) {
@@ -100,7 +94,7 @@ void playOutByComputers() {
     for (std::int32_t p = 0; p < theGame->playerCount(); ++p) {
         theGame->setComputer(p);
     }
-    const Screens screens("");
+    showScreens("");
     if (!theGame->isOver()) {
         theGame->setComputerLevel(affordableLevel(theGame->computerLevel()));
         computerTurn(theGame->currentPlayer());
@@ -112,6 +106,7 @@ void playOutByComputers() {
         fail("a game of computers stopped before its last day");
     }
     theGame.reset();
+    theConsole.reset();
 }
 
 }  // namespace

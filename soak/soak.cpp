@@ -2,11 +2,9 @@
 // after every build, purchase and day, the invariants no rule may break. The rules themselves
 // are pinned down by the unit tests and the transcripts; this looks for the states they miss.
 //
-//   kessandor_soak [--games N] [--seed S]
+//   kessandor_soak [--games N] [--seed S]     (a failure names the seed that replays it)
 //
-// Game G of a run fails with its own seed, which --seed S --games 1 with S = that seed replays.
-// In one game of every kComputerGamesOneIn, some seats are the computer's, at every level;
-// their moves must be as legal as anybody's.
+// In one game of every kComputerGamesOneIn, some seats are the computer's, at every level.
 #include <array>
 #include <chrono>
 #include <cstdint>

@@ -71,17 +71,6 @@ TEST(CommandLine, AnyOtherArgumentIsAUsageErrorNamingIt) {
     }
 }
 
-TEST(CommandLine, SeedTakesTheWholeUnsignedRangeAndNeedsItsNumber) {
-    for (const char* seed : {"0", "4294967295", "00042 -c 4 --level easy"}) {
-        const Outcome run = runGame(std::string("--seed ") + seed);
-        EXPECT_TRUE(run.status == 0 && run.err.empty()) << seed << ": " << run.err;
-    }
-    const Outcome missing = runGame("--seed");
-    EXPECT_TRUE(missing.status == 2 && missing.out.empty() &&
-                missing.err.starts_with("kessandor: --seed needs a number"))
-        << missing.err;
-}
-
 // Nobody can see a game whose output fails: it ends at once, with one line on standard error.
 TEST(CommandLine, AFailedWriteEndsTheProgramWithOneLineAndStatus1) {
     std::array<int, 2> ends{};

@@ -156,25 +156,4 @@ TEST(Building, ThreeMergersFromOneBuildRunInScanOrder) {
     EXPECT_FALSE(reports.lastEntries[0].involved || reports.lastEntries[2].involved);
 }
 
-// The count of different companies (2 standing for 2 or more), then the first and second
-// letters met above, below, left, right; diagonals do not count.
-TEST(Building, TheScanCountsCompaniesInNeighbourOrder) {
-    const auto scan = [](const Game& game, std::int32_t col, std::int32_t row) {
-        const NeighbourScan s = game.scanNeighbours(col, row);
-        return std::to_string(s.count).append(s.count >= 1, s.first).append(s.count >= 2, s.second);
-    };
-    const std::pair<std::string, std::string> cases[] = {
-        {"....", "0"},   {"+*..", "0"},   {"AA..", "1A"},  {"A..A", "1A"}, {"AB..", "2AB"},
-        {"A.B.", "2AB"}, {"AA.B", "2AB"}, {".BA.", "2BA"}, {"..DC", "2DC"}};
-    for (const auto& [sides, expected] : cases) {
-        // B2's sides above, below, left, right; E on its diagonals.
-        const Picture map{std::string("E").append(1, sides[0]).append("E"),
-                          std::string(1, sides[2]).append(".").append(1, sides[3]),
-                          std::string("E").append(1, sides[1]).append("E")};
-        EXPECT_EQ(scan(position(1, map), 1, 1), expected) << sides;
-    }
-    EXPECT_EQ(scan(position(1, {".A", "B"}), 0, 0),
-              "2BA");  // in the corner only below and right exist
-}
-
 }  // namespace

@@ -40,40 +40,6 @@ TEST(GameSetUp, KnownSeedsGiveKnownMaps) {
     }
 }
 
-// Offers land on distinct empty cells, also on a crowded map, and clearOffers withdraws all
-// but the one built on.
-TEST(GameSetUp, OffersAreDistinctEmptyAndWithdrawn) {
-    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
-        GameState state = Game(5, seed).state();
-        state.day = 14;  // the last day, the map as full as a game makes it: 70 builds
-        state.currentPlayer = 4;
-        for (std::int32_t i = 0; seed % 2 == 0 && i < 70; ++i) {
-            state.map.at(i / kRows).at(i % kRows) = kOutpost;  // columns A to G and most of H
-        }
-        Game game = Game::restore(state).value();
-        const std::string before = cells(game);
-        game.offerSpots();
-        std::string offered = before;
-        for (std::int32_t i = 0; i < kOfferCount; ++i) {
-            const std::int32_t at = game.offeredColumn(i) * kRows + game.offeredRow(i);
-            EXPECT_EQ(before.at(at), kEmpty) << seed;
-            offered.at(at) = kOffered;
-        }
-        EXPECT_EQ(cells(game), offered) << seed;
-        EXPECT_EQ(std::ranges::count(offered, kOffered), 5) << seed << ": the spots are distinct";
-        // On the open maps one spot is built on; nothing is left to spread over there.
-        const std::int32_t builtCol = game.offeredColumn(2), builtRow = game.offeredRow(2);
-        if (seed % 2 == 1) {
-            game.placeOutpost(builtCol, builtRow, 0);
-        }
-        game.clearOffers();
-        std::string withdrawn = before;
-        withdrawn.at(builtCol * kRows + builtRow) = game.cell(builtCol, builtRow);
-        EXPECT_NE(game.cell(builtCol, builtRow), seed % 2 == 1 ? kEmpty : kOffered);
-        EXPECT_EQ(cells(game), withdrawn) << seed;
-    }
-}
-
 // Seed 1 goes on after its three stars with draws 29358 26962, 24464 ..., which pick J7 first
 // (29358 / 2978 = 9, 26962 / 4095 = 6). Over many games every column and row is offered,
 // L and 9 only rarely, and nothing outside the map.

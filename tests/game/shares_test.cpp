@@ -79,18 +79,4 @@ TEST(Money, HugeFortunesStopAtTheLargestAmount) {
     EXPECT_EQ(game.cash(0), INT_MAX);
 }
 
-// The richest ranks first; equal net worths keep player order.
-TEST(Money, StandingsRankTheRichestFirstAndKeepTiesInPlayerOrder) {
-    Game game =
-        position(4, {"A"}, {{0, 0, 0, 0, 0}, {10, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {20, 0, 0, 0, 0}});
-    game.buyShares(2, 0, 10);  // 5000 cash + 1000 in shares: ties with player 0 at 6000
-    std::vector<std::int32_t> order, worth;
-    for (const Standing& standing : game.rankPlayers()) {
-        order.push_back(standing.player);
-        worth.push_back(standing.netWorth);
-    }
-    EXPECT_EQ(order, (std::vector<std::int32_t>{3, 1, 0, 2}));
-    EXPECT_EQ(worth, (std::vector<std::int32_t>{8000, 7000, 6000, 6000}));
-}
-
 }  // namespace
