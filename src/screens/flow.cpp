@@ -11,6 +11,19 @@
 
 std::unique_ptr<Game> theGame;
 
+std::int32_t readNumberUpTo(std::int32_t most) {
+    Console& out = *theConsole;
+    std::int32_t number = out.readInt();
+    while (number < 1 || number > most) {
+        out.newLines(2);
+        out.print("[Please Choose a Number Between 1 and ");
+        out.print(most);
+        out.print("]: ");
+        number = out.readInt();
+    }
+    return number;
+}
+
 namespace {
 
 // The computer players every game of this run gets after the people.
@@ -74,15 +87,7 @@ std::int32_t askPlayerCount() {
     out.print(" people can play]");
     out.newLines(1);
     out.print("[How many people are playing][?]: ");
-    std::int32_t count = out.readInt();
-    while (count < 1 || count > most) {
-        out.newLines(2);
-        out.print("[Please Choose a Number Between 1 and ");
-        out.print(most);
-        out.print("]: ");
-        count = out.readInt();
-    }
-    return count;
+    return readNumberUpTo(most);
 }
 
 // No line ends between the prompts: each starts where the player's Enter left the cursor.

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// Reads a number after its prompt; until it is 1 to `most`, asks again with "[Please Choose a
+// Number Between 1 and `most`]: ".
+std::int32_t readNumberUpTo(std::int32_t most);
+
 // With `resume`, first plays the saved game the player picks (see resumeSavedGame). Then runs
 // the title menu and every game started from it until the player quits at the title menu or
 // standard input ends. Destroys the last game; leaves theConsole alone. Returns the program's

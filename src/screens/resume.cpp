@@ -7,6 +7,7 @@
 #include "console/console.h"
 #include "records/records.h"
 #include "screens/current_game.h"
+#include "screens/flow.h"
 
 namespace {
 
@@ -34,16 +35,7 @@ std::size_t chooseSave(const std::vector<const SaveFile*>& saves) {
     }
     out.newLines(1);
     out.print("[Which game do you wish to resume][?]: ");
-    const auto count = static_cast<std::int32_t>(saves.size());
-    std::int32_t choice = out.readInt();
-    while (choice < 1 || choice > count) {
-        out.newLines(2);
-        out.print("[Please Choose a Number Between 1 and ");
-        out.print(count);
-        out.print("]: ");
-        choice = out.readInt();
-    }
-    return static_cast<std::size_t>(choice - 1);
+    return static_cast<std::size_t>(readNumberUpTo(static_cast<std::int32_t>(saves.size())) - 1);
 }
 
 }  // namespace
