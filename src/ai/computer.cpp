@@ -128,16 +128,11 @@ Game builtOn(const Game& game, std::int32_t offer, std::int32_t player) {
 }  // namespace
 
 std::optional<Level> levelNamed(std::string_view name) {
-    if (name == "easy") {
-        return Level::easy;
+    const auto* found = std::find(kLevelNames.begin(), kLevelNames.end(), name);
+    if (found == kLevelNames.end()) {
+        return std::nullopt;
     }
-    if (name == "normal") {
-        return Level::normal;
-    }
-    if (name == "hard") {
-        return Level::hard;
-    }
-    return std::nullopt;
+    return static_cast<Level>(found - kLevelNames.begin());
 }
 
 TurnPlan planTurn(const Game& game, std::int32_t player, Level level) {

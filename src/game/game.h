@@ -23,6 +23,9 @@ inline constexpr std::int32_t kStartingCash = 6000;
 inline constexpr std::int32_t kMostStars = 7;      // the set-up places 3 to 7, some may coincide
 inline constexpr std::size_t kMaxNameLength = 19;  // bytes
 inline constexpr std::int32_t kHardest = 2;        // computer levels: 0 easy, 1 normal, 2 hard
+// The computer levels by name, as the command line, the record and the hall of fame spell them.
+inline constexpr std::array<std::string_view, kHardest + 1> kLevelNames = {"easy", "normal",
+                                                                           "hard"};
 
 // Map cell symbols. Company cells hold their letter, "A" to "E": the only symbols above "@".
 inline constexpr char kEmpty = '.';

@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::string_view kSaveTag = "kessandor-save ";
 constexpr std::string_view kScoresTag = "kessandor-scores ";
-constexpr std::array<std::string_view, kHardest + 1> kLevelNames = {"easy", "normal", "hard"};
 constexpr std::string_view kHexDigits = "0123456789abcdef";
 constexpr std::size_t kHallSize = 10;  // best net worths listed for each kind of game
 
@@ -229,7 +228,8 @@ SavedGame parseSaveBody(std::string_view body) {
     return game;
 }
 
-std::optional<std::int32_t> levelNamed(std::string_view mode) {
+// "people" gives -1; "computers-<level>" the level.
+std::optional<std::int32_t> playersKindNamed(std::string_view mode) {
     if (mode == "people") {
         return -1;
     }
@@ -454,7 +454,7 @@ std::optional<GameResult> readResult(std::string_view line) {
     const std::optional<std::int32_t> count =
         fields.size() > 3 ? parseNumber<std::int32_t>(fields[1]) : std::nullopt;
     const std::optional<std::int32_t> level =
-        fields.size() > 3 ? levelNamed(fields[2]) : std::nullopt;
+        fields.size() > 3 ? playersKindNamed(fields[2]) : std::nullopt;
     if (!count || *count < 1 || *count > kMaxPlayers || !level || !isUtcTime(fields[0]) ||
         fields.size() != 3 + 3 * static_cast<std::size_t>(*count)) {
         return std::nullopt;

@@ -15,16 +15,12 @@ void announcementTitle(std::string_view title) {
     out.newLines(4);
 }
 
-namespace {
-
 void waitForKeyPrompt() {
     Console& out = *theConsole;
     out.print("[Press Any Key to Continue]");
     out.newLines(1);
     out.waitKey();
 }
-
-}  // namespace
 
 void announceCompany(char letter, std::int32_t player) {
     Console& out = *theConsole;

@@ -15,6 +15,10 @@ void announcementTitle(std::string_view title);
 // `letter` ("A" to "E") was just founded by `player`.
 void announceCompany(char letter, std::int32_t player);
 
+// "[Press Any Key to Continue]" on its own line, then a key wait: the end of every
+// announcement and of a computer's account.
+void waitForKeyPrompt();
+
 // Announces each formation and merger of a build as the build reports it.
 BuildObserver announcer();
 

@@ -73,10 +73,7 @@ void computerTurn(std::int32_t player) {
     }
     showAccount(player, col, row, plan.purchases);
     if (anyPersonPlays()) {
-        Console& out = *theConsole;
-        out.newLines(1);
-        out.print("[Press Any Key to Continue]");
-        out.newLines(1);
-        out.waitKey();
+        theConsole->newLines(1);
+        waitForKeyPrompt();
     }
 }
