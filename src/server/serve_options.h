@@ -1,0 +1,24 @@
+// The command line of `kessandor serve`.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "server/tables.h"
+
+struct ServeOptions {
+    std::string listen = "127.0.0.1:8475";
+    std::string user;  // whom to run as when started as root
+    bool help = false;
+    server::ServerConfig config;
+};
+
+// Reads argv into `options` (config.state and config.game get their defaults when not given).
+// Returns a usage error in one line, or nullopt.
+std::optional<std::string> parseServeOptions(int argc, char** argv, ServeOptions& options);
+
+// "ADDR:PORT" or "[ADDR]:PORT" taken apart; false when it is not one.
+bool splitListen(const std::string& listen, std::string& address, std::uint16_t& port);
+
+extern const char* const kServeUsage;

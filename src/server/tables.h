@@ -1,0 +1,77 @@
+// Every table of this server: creating them, finding them by name, keeping their list on disk
+// (written whole and renamed into place at every change, so a kill at any moment leaves the
+// old list or the new one), bringing them back after a restart, reaping their game processes
+// and recording their finished games.
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "server/game_record.h"
+#include "server/table.h"
+
+namespace server {
+
+struct ServerConfig {
+    std::filesystem::path state;  // the server's own folder
+    std::filesystem::path game;   // the game program, the only one ever started
+    std::string publicUrl;        // where links point, without a trailing '/'
+    std::string name;             // put before new tables' names, for a proxy to route by
+    std::int32_t maxTables = 1000;
+    std::chrono::milliseconds awayAfter = std::chrono::minutes(3);
+};
+
+class Tables {
+public:
+    // Loads the table list and the record from config.state. Throws std::runtime_error when
+    // the folder or the record cannot be used.
+    Tables(boost::asio::io_context& io, ServerConfig config);
+    ~Tables();
+    Tables(const Tables&) = delete;
+    Tables& operator=(const Tables&) = delete;
+
+    boost::asio::io_context& io() { return io_; }
+    const ServerConfig& config() const { return config_; }
+
+    // Starts the game of every table that was unfinished when the server last stopped.
+    void resumeAll();
+    // A new table; nullptr with `refusal` set when the server holds as many as it may.
+    Table* create(std::int32_t computers, std::int32_t level, std::optional<std::uint32_t> seed,
+                  std::string& refusal);
+    Table* find(std::string_view id);
+    std::size_t liveCount() const;
+
+    std::string link(const std::string& id, const std::string& token) const;
+    // Writes the table list; called by a table whenever what it keeps changed.
+    void persist();
+    // Adds a finished game to the record.
+    void recordResult(const Table& table, std::string_view line);
+    const GameRecord& gameRecord() const { return record_; }
+    // A finished table leaves the list, and is forgotten an hour later (its links then open
+    // nothing). Its folder goes too, unless `keepFolder` (a broken game's save, for a person
+    // to look at).
+    void finished(Table& table, bool keepFolder = false);
+    // SIGTERM: every table saved and every viewer told; the games end.
+    void shutDown(const std::string& reason);
+
+private:
+    void watchChildren();
+    void reapChildren();
+    void load();
+
+    boost::asio::io_context& io_;
+    ServerConfig config_;
+    GameRecord record_;
+    std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
+    boost::asio::signal_set children_;
+    int lockFd_ = -1;
+};
+
+}  // namespace server
