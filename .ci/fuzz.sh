@@ -22,7 +22,7 @@ section "Fuzz targets: build"
 cmake --preset fuzz -DKESSANDOR_WERROR=ON >/dev/null
 cmake --build --preset fuzz
 
-mkdir -p "$work/program" "$work/save" "$work/found"
+mkdir -p "$work/program" "$work/save" "$work/server" "$work/found"
 for transcript in tests/transcripts/*/; do
     cat "$transcript/args" "$transcript/input" >"$work/program/$(basename "$transcript")"
 done
@@ -42,6 +42,13 @@ save_from two-players-20-days 60
 save_from five-players-14-days 40
 save_from one-person-against-two-computers-at-the-default-level 20
 save_from one-person-against-four-hard-computers 30
+
+# The server's seeds: the first byte picks the handler (0 table lines, 1 hello, 2 new table,
+# 3 screen), the rest is a message of the kind the protocol describes.
+printf '\0await menu\nawait count\nawait name 1\nawait line 0\nawait key any\nplayer 0 person Ann\nturn 1 3\nresult 2026-12-08T10:00:00Z 1 people Ann 9000 1\n' >"$work/server/lines"
+printf '\1{"type":"hello","token":"abcdefghijklmnopqrstuvwxyz"}' >"$work/server/hello"
+printf '\2{"computers":2,"level":"hard","seed":7}' >"$work/server/table"
+printf '\3\x05abcde\x08\x1b[H\x1b[2J\x1b[3Jmap\n' >"$work/server/screen"
 
 export UBSAN_OPTIONS=print_stacktrace=1
 export TMPDIR="$work/tmp"  # where fuzz_save keeps its state folder, even after a crash
@@ -74,4 +81,5 @@ fuzz() {
 }
 fuzz program 16384
 fuzz save 4096
+fuzz server 4096
 section "Fuzzing passed"

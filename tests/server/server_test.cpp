@@ -20,8 +20,7 @@ namespace {
 Await awaitOf(std::string_view line) {
     const std::optional<ControlMessage> message = parseControlLine(line);
     EXPECT_TRUE(message && std::holds_alternative<Await>(*message)) << line;
-    return message && std::holds_alternative<Await>(*message) ? std::get<Await>(*message)
-                                                               : Await{};
+    return message && std::holds_alternative<Await>(*message) ? std::get<Await>(*message) : Await{};
 }
 
 }  // namespace
@@ -44,8 +43,8 @@ TEST(ControlLines, AnythingElseIsRefused) {
     for (const std::string_view line :
          {"", "await", "await line", "await line 5", "await line -1", "await line 01x",
           "await name any", "await menu 0", "await line 1 2", "turn 1", "turn 5 3", "turn 1 x",
-          "player 0 robot Ann", "player 0 person", "player 0 person Ann extra", "player 0 person %z",
-          "AWAIT menu"}) {
+          "player 0 robot Ann", "player 0 person", "player 0 person Ann extra",
+          "player 0 person %z", "AWAIT menu"}) {
         EXPECT_FALSE(parseControlLine(line)) << '"' << line << '"';
     }
     EXPECT_FALSE(parseControlLine("result " + std::string(kMaxControlLine, 'x')));
@@ -135,8 +134,8 @@ TEST(ClientMessages, ATableRequestTakesOnlyItsThreeFieldsInRange) {
     EXPECT_EQ(full->seed, 4294967295U);
     for (const std::string_view body :
          {R"({"computers":5})", R"({"computers":-1})", R"({"computers":1.5})",
-          R"({"level":"expert"})", R"({"seed":4294967296})", R"({"seed":"1"})",
-          R"({"players":2})", "[]", "{", "null"}) {
+          R"({"level":"expert"})", R"({"seed":4294967296})", R"({"seed":"1"})", R"({"players":2})",
+          "[]", "{", "null"}) {
         EXPECT_FALSE(parseTableRequest(body)) << body;
     }
 }
@@ -177,9 +176,14 @@ TEST(ServeOptions, LoopbackUnlessToldOtherwise) {
 }
 
 TEST(ServeOptions, BadValuesAreUsageErrors) {
-    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-             {"--max-tables", "0"}, {"--away-minutes", "-1"}, {"--name", "S1"},
-             {"--public-url", "ftp://x"}, {"--listen", "nowhere"}, {"extra"}, {"--listen"}}) {
+    for (std::vector<std::string> args :
+         std::vector<std::vector<std::string>>{{"--max-tables", "0"},
+                                               {"--away-minutes", "-1"},
+                                               {"--name", "S1"},
+                                               {"--public-url", "ftp://x"},
+                                               {"--listen", "nowhere"},
+                                               {"extra"},
+                                               {"--listen"}}) {
         std::vector<char*> argv{const_cast<char*>("kessandor-serve")};
         for (std::string& arg : args) {
             argv.push_back(arg.data());
