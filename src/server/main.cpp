@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "server/log.h"
+#include "server/metrics.h"
 #include "server/net.h"
 #include "server/serve_options.h"
 
@@ -61,19 +62,62 @@ int usage(const std::string& problem) {
     return 2;
 }
 
-int serve(ServeOptions& options) {
+std::optional<asio::ip::tcp::endpoint> endpointOf(const std::string& listen) {
     std::string address;
     std::uint16_t port = 0;
-    splitListen(options.listen, address, port);
     boost::system::error_code error;
+    if (!splitListen(listen, address, port)) {
+        return std::nullopt;
+    }
     const asio::ip::address ip = asio::ip::make_address(address, error);
-    if (error) {
-        return usage("--listen needs a numeric address, such as 127.0.0.1 or ::1");
+    return error ? std::nullopt : std::optional(asio::ip::tcp::endpoint(ip, port));
+}
+
+// --check-config: what would keep the server from starting, found without starting it.
+std::string checkConfig(const ServeOptions& options) {
+    if (!endpointOf(options.listen) ||
+        (!options.metricsListen.empty() && !endpointOf(options.metricsListen))) {
+        return "--listen and --metrics-listen need numeric addresses, such as 127.0.0.1:8475";
+    }
+    if (access(options.config.game.c_str(), X_OK) != 0) {
+        return "the game " + options.config.game.string() + " cannot be run";
+    }
+    try {
+        asio::io_context io(1);
+        const server::Tables tables(io, options.config);  // the folder, the list, the record
+    } catch (const std::exception& failure) {
+        return failure.what();
+    }
+    return {};
+}
+
+// After SIGTERM: ends the loop once every game has gone and every connection has closed, or
+// at `deadline`.
+void waitForQuiet(asio::io_context& io, asio::steady_timer& timer, const server::Tables& tables,
+                  std::chrono::steady_clock::time_point deadline) {
+    if ((tables.runningGames() == 0 && server::metrics().connections == 0) ||
+        std::chrono::steady_clock::now() >= deadline) {
+        io.stop();
+        return;
+    }
+    timer.expires_after(std::chrono::milliseconds(50));
+    timer.async_wait([&io, &timer, &tables, deadline](const boost::system::error_code&) {
+        waitForQuiet(io, timer, tables, deadline);
+    });
+}
+
+int serve(ServeOptions& options) {
+    const std::optional<asio::ip::tcp::endpoint> at = endpointOf(options.listen);
+    const std::optional<asio::ip::tcp::endpoint> metricsAt =
+        options.metricsListen.empty() ? std::nullopt : endpointOf(options.metricsListen);
+    if (!at || (!options.metricsListen.empty() && !metricsAt)) {
+        return usage("--listen and --metrics-listen need numeric addresses, such as 127.0.0.1");
     }
     asio::io_context io(1);
     server::Tables tables(io, options.config);
-    server::Server net(io, tables, {ip, port});
+    server::Server net(io, tables, *at, metricsAt);
     server::logEvent("listening", {{"address", options.listen},
+                                   {"metrics", options.metricsListen},
                                    {"state", options.config.state.string()},
                                    {"links", options.config.publicUrl}});
     tables.resumeAll();
@@ -85,8 +129,7 @@ int serve(ServeOptions& options) {
         }
         net.stopAccepting();
         tables.shutDown("The server is restarting: your table will be back in a moment.");
-        grace.expires_after(kStopGrace);
-        grace.async_wait([&io](const boost::system::error_code&) { io.stop(); });
+        waitForQuiet(io, grace, tables, std::chrono::steady_clock::now() + kStopGrace);
     });
     io.run();
     server::logEvent("stopped");
@@ -112,6 +155,12 @@ int main(int argc, char** argv) {
     umask(0077);  // tables, saves and the record are nobody else's business
     raiseDescriptorLimit();
     try {
+        if (options.checkConfig) {
+            const std::string problem = checkConfig(options);
+            std::fprintf(stderr, "kessandor serve: %s\n",
+                         problem.empty() ? "the configuration is sound" : problem.c_str());
+            return problem.empty() ? 0 : 1;
+        }
         return serve(options);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "kessandor serve: %s\n", failure.what());

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "server/log.h"
+#include "server/metrics.h"
 #include "server/protocol.h"
 #include "server/tokens.h"
 #include "server/web_pages.h"
@@ -100,6 +101,12 @@ http::response<http::string_body> answer(
     return response;
 }
 
+// Every refusal is logged and counted by its reason.
+void refused(std::string_view why, std::string_view from, std::string_view table = "-") {
+    ++metrics().refusals[std::string(why)];
+    logEvent("refused", {{"why", why}, {"table", table}, {"from", from}});
+}
+
 json errorBody(std::string_view text) {
     return json{{"error", text}};
 }
@@ -165,11 +172,12 @@ private:
     void onRead(beast::error_code error) {
         if (error) {
             if (error == websocket::error::message_too_big) {
-                logEvent("refused", {{"why", "message-too-big"}, {"from", address_}});
+                refused("message-too-big", address_);
             }
             leaveTable();
             return;
         }
+        ++metrics().messagesIn;
         const std::string message = beast::buffers_to_string(buffer_.data());
         buffer_.consume(buffer_.size());
         if (!hello_) {
@@ -195,9 +203,7 @@ private:
             attached = table->attach(*this, token, refusal);
         }
         if (!attached) {
-            logEvent(
-                "refused",
-                {{"why", wellFormed ? "token" : "hello"}, {"table", tableId_}, {"from", address_}});
+            refused(wellFormed ? "token" : "hello", address_, tableId_);
             refuse(refusal);
             return;
         }
@@ -233,7 +239,7 @@ private:
     void onKeys(const std::string& bytes) {
         if (bytes.size() > server_.limits().maxKeyFrame || !keys_.take()) {
             if (++flooded_ > kMostFloodedFrames) {
-                logEvent("refused", {{"why", "flood"}, {"table", tableId_}, {"from", address_}});
+                refused("flood", address_, tableId_);
                 refuse("Too many keys at once.");
             }
             return;
@@ -290,6 +296,7 @@ private:
                                 self->outbox_.clear();
                                 return;
                             }
+                            ++metrics().messagesOut;
                             self->queuedBytes_ -= self->outbox_.front().second.size();
                             self->outbox_.pop_front();
                             self->write();
@@ -313,8 +320,11 @@ private:
 // One HTTP connection: pages, the table API, and the upgrade to a table's WebSocket.
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
-    HttpSession(Server& server, tcp::socket socket)
-        : server_(server), stream_(std::move(socket)), address_(remoteAddress(stream_)) {}
+    HttpSession(Server& server, tcp::socket socket, bool metricsOnly)
+        : server_(server),
+          stream_(std::move(socket)),
+          address_(remoteAddress(stream_)),
+          metricsOnly_(metricsOnly) {}
     ~HttpSession() {
         if (!upgraded_) {
             server_.connectionClosed();
@@ -342,7 +352,7 @@ private:
         }
         if (error) {
             if (error == http::error::body_limit || error == http::error::header_limit) {
-                logEvent("refused", {{"why", "request-too-big"}, {"from", address_}});
+                refused("request-too-big", address_);
                 http::request<http::string_body> none;
                 none.version(11);
                 none.keep_alive(false);
@@ -351,6 +361,13 @@ private:
             return;
         }
         http::request<http::string_body> request = parser_->release();
+        if (metricsOnly_) {
+            send(pathOf(request.target()) == "/metrics"
+                     ? answer(request, http::status::ok, metrics().render(server_.tables()),
+                              "text/plain; version=0.0.4; charset=utf-8")
+                     : answer(request, http::status::not_found, "Only /metrics here.\n"));
+            return;
+        }
         if (websocket::is_upgrade(request)) {
             upgrade(std::move(request));
             return;
@@ -361,8 +378,7 @@ private:
     void upgrade(http::request<http::string_body> request) {
         const std::string table = tableOf(pathOf(request.target()), true);
         if (table.empty() || !originAllowed(request, server_.tables().config())) {
-            logEvent("refused",
-                     {{"why", table.empty() ? "no-such-path" : "origin"}, {"from", address_}});
+            refused(table.empty() ? "no-such-path" : "origin", address_);
             send(answer(request, http::status::forbidden, "Not here.\n"));
             return;
         }
@@ -406,19 +422,19 @@ private:
 
     http::response<http::string_body> createTable(const http::request<http::string_body>& request) {
         if (!originAllowed(request, server_.tables().config())) {
-            logEvent("refused", {{"why", "origin"}, {"from", address_}});
+            refused("origin", address_);
             return answer(request, http::status::forbidden, errorBody("origin").dump(),
                           "application/json");
         }
         if (!server_.mayCreateTable(address_)) {
-            logEvent("refused", {{"why", "tables-too-fast"}, {"from", address_}});
+            refused("tables-too-fast", address_);
             return answer(request, http::status::too_many_requests,
                           errorBody("Too many new tables; try again in a minute.").dump(),
                           "application/json");
         }
         const std::optional<TableRequest> wanted = parseTableRequest(request.body());
         if (!wanted) {
-            logEvent("refused", {{"why", "bad-table-request"}, {"from", address_}});
+            refused("bad-table-request", address_);
             return answer(
                 request, http::status::bad_request,
                 errorBody("computers 0-4, level easy|normal|hard, seed 0-4294967295").dump(),
@@ -428,7 +444,7 @@ private:
         Table* table =
             server_.tables().create(wanted->computers, wanted->level, wanted->seed, refusal);
         if (table == nullptr) {
-            logEvent("refused", {{"why", "too-many-tables"}, {"from", address_}});
+            refused("too-many-tables", address_);
             return answer(request, http::status::service_unavailable, errorBody(refusal).dump(),
                           "application/json");
         }
@@ -474,18 +490,32 @@ private:
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::string_body>> parser_;
     std::string address_;
+    bool metricsOnly_ = false;
     bool upgraded_ = false;
 };
 
 }  // namespace
 
-Server::Server(asio::io_context& io, Tables& tables, const tcp::endpoint& at, NetLimits limits)
-    : io_(io), tables_(tables), limits_(limits), acceptor_(io) {
-    acceptor_.open(at.protocol());
-    acceptor_.set_option(asio::socket_base::reuse_address(true));
-    acceptor_.bind(at);
-    acceptor_.listen(asio::socket_base::max_listen_connections);
-    accept();
+namespace {
+
+void listenOn(tcp::acceptor& acceptor, const tcp::endpoint& at) {
+    acceptor.open(at.protocol());
+    acceptor.set_option(asio::socket_base::reuse_address(true));
+    acceptor.bind(at);
+    acceptor.listen(asio::socket_base::max_listen_connections);
+}
+
+}  // namespace
+
+Server::Server(asio::io_context& io, Tables& tables, const tcp::endpoint& at,
+               std::optional<tcp::endpoint> metricsAt, NetLimits limits)
+    : io_(io), tables_(tables), limits_(limits), acceptor_(io), metricsAcceptor_(io) {
+    listenOn(acceptor_, at);
+    accept(acceptor_, false);
+    if (metricsAt) {
+        listenOn(metricsAcceptor_, *metricsAt);
+        accept(metricsAcceptor_, true);
+    }
 }
 
 void Server::stopAccepting() {
@@ -493,11 +523,15 @@ void Server::stopAccepting() {
     acceptor_.close(error);
 }
 
+void Server::connectionClosed() {
+    metrics().connections = --connections_;
+}
+
 bool Server::connectionOpened() {
     if (connections_ >= limits_.maxConnections) {
         return false;
     }
-    ++connections_;
+    metrics().connections = ++connections_;
     return true;
 }
 
@@ -511,20 +545,21 @@ bool Server::mayCreateTable(const std::string& address) {
     return found->second.take();
 }
 
-void Server::accept() {
-    acceptor_.async_accept([this](beast::error_code error, tcp::socket socket) {
-        if (error == asio::error::operation_aborted || !acceptor_.is_open()) {
-            return;
-        }
-        if (!error) {
-            if (connectionOpened()) {
-                std::make_shared<HttpSession>(*this, std::move(socket))->run();
-            } else {
-                logEvent("refused", {{"why", "too-many-connections"}});
+void Server::accept(tcp::acceptor& acceptor, bool metricsOnly) {
+    acceptor.async_accept(
+        [this, &acceptor, metricsOnly](beast::error_code error, tcp::socket socket) {
+            if (error == asio::error::operation_aborted || !acceptor.is_open()) {
+                return;
             }
-        }
-        accept();
-    });
+            if (!error) {
+                if (connectionOpened()) {
+                    std::make_shared<HttpSession>(*this, std::move(socket), metricsOnly)->run();
+                } else {
+                    refused("too-many-connections", "-");
+                }
+            }
+            accept(acceptor, metricsOnly);
+        });
 }
 
 }  // namespace server

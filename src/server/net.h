@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "server/tables.h"
@@ -41,7 +42,9 @@ struct NetLimits {
 
 class Server {
 public:
+    // Listens at `at` for everyone, and at `metricsAt` (if any) for the operator's /metrics.
     Server(boost::asio::io_context& io, Tables& tables, const boost::asio::ip::tcp::endpoint& at,
+           std::optional<boost::asio::ip::tcp::endpoint> metricsAt = std::nullopt,
            NetLimits limits = {});
     // Stops accepting connections; those open stay.
     void stopAccepting();
@@ -51,17 +54,17 @@ public:
     const NetLimits& limits() const { return limits_; }
     // Counts a connection in and out; false when the server holds as many as it may.
     bool connectionOpened();
-    void connectionClosed() { --connections_; }
+    void connectionClosed();
     // One address may create only so many tables a minute.
     bool mayCreateTable(const std::string& address);
 
 private:
-    void accept();
+    void accept(boost::asio::ip::tcp::acceptor& acceptor, bool metricsOnly);
 
     boost::asio::io_context& io_;
     Tables& tables_;
     NetLimits limits_;
-    boost::asio::ip::tcp::acceptor acceptor_;
+    boost::asio::ip::tcp::acceptor acceptor_, metricsAcceptor_;
     std::size_t connections_ = 0;
     std::map<std::string, RateLimit> creators_;
 };

@@ -26,12 +26,27 @@ const char* const kServeUsage =
     "                      (default http://ADDR:PORT)\n"
     "  --name NAME         put before every new table's name, so a proxy in front of\n"
     "                      several servers can send each table to its own server\n"
+    "  --metrics-listen ADDR:PORT\n"
+    "                      answer /metrics (Prometheus text format) there, and only\n"
+    "                      there (default: nowhere)\n"
     "  --user USER         started as root: the user to run as (never root itself)\n"
+    "  --check-config      check the options, the state folder and the game, then exit\n"
     "  -h, --help          show this text and exit\n";
 
 namespace {
 
-enum Option { kListen = 1, kState, kMaxTables, kAway, kPublicUrl, kName, kUser, kGame };
+enum Option {
+    kListen = 1,
+    kState,
+    kMaxTables,
+    kAway,
+    kPublicUrl,
+    kName,
+    kUser,
+    kGame,
+    kMetrics,
+    kCheck
+};
 
 bool parseNumber(const char* text, std::int64_t most, std::int64_t& value) {
     const std::string_view view(text);
@@ -97,6 +112,8 @@ std::optional<std::string> parseServeOptions(int argc, char** argv, ServeOptions
                                    {"name", required_argument, nullptr, kName},
                                    {"user", required_argument, nullptr, kUser},
                                    {"game", required_argument, nullptr, kGame},
+                                   {"metrics-listen", required_argument, nullptr, kMetrics},
+                                   {"check-config", no_argument, nullptr, kCheck},
                                    {"help", no_argument, nullptr, 'h'},
                                    {nullptr, 0, nullptr, 0}};
     server::ServerConfig& config = options.config;
@@ -141,6 +158,12 @@ std::optional<std::string> parseServeOptions(int argc, char** argv, ServeOptions
             case kGame:
                 config.game = optarg;
                 break;
+            case kMetrics:
+                options.metricsListen = optarg;
+                break;
+            case kCheck:
+                options.checkConfig = true;
+                break;
             case 'h':
                 options.help = true;
                 break;
@@ -158,6 +181,10 @@ std::optional<std::string> parseServeOptions(int argc, char** argv, ServeOptions
     if (!splitListen(options.listen, address, port)) {
         return "--listen needs ADDR:PORT, such as 127.0.0.1:8475";
     }
+    if (!options.metricsListen.empty() && !splitListen(options.metricsListen, address, port)) {
+        return "--metrics-listen needs ADDR:PORT, such as 127.0.0.1:9475";
+    }
+    splitListen(options.listen, address, port);
     if (config.publicUrl.empty()) {
         config.publicUrl = "http://" + options.listen;
     }

@@ -9,8 +9,10 @@
 
 struct ServeOptions {
     std::string listen = "127.0.0.1:8475";
-    std::string user;  // whom to run as when started as root
+    std::string metricsListen;  // where /metrics answers; nowhere when empty
+    std::string user;           // whom to run as when started as root
     bool help = false;
+    bool checkConfig = false;  // check everything, start nothing
     server::ServerConfig config;
 };
 

@@ -11,6 +11,7 @@
 #include "game/game.h"
 #include "records/format.h"
 #include "server/log.h"
+#include "server/metrics.h"
 #include "server/tables.h"
 #include "server/tokens.h"
 
@@ -135,6 +136,10 @@ void Table::readOutput() {
                 return;  // the game has gone (EIO once the last slave is closed)
             }
             const std::string_view bytes(outputBuffer_.data(), n);
+            if (keysWritten_) {
+                metrics().observeLatency(std::chrono::steady_clock::now() - *keysWritten_);
+                keysWritten_.reset();
+            }
             screen_.append(bytes);
             for (auto& [viewer, connection] : viewers_) {
                 viewer->sendScreen(std::string(bytes));
@@ -351,8 +356,10 @@ void Table::keys(Viewer& viewer, std::string_view bytes) {
         return;
     }
     if (mayType(found->second.seat)) {
+        keysWritten_ = keysWritten_.value_or(std::chrono::steady_clock::now());
         writeToGame(std::string(bytes));
     } else {
+        ++metrics().keysDropped;
         notice(viewer, found->second);
     }
 }
@@ -463,6 +470,17 @@ void Table::gameEnded(int waitStatus) {
     restartLater();
 }
 
+void Table::countSeats(std::size_t& connected, std::size_t& disconnected, std::size_t& away,
+                       std::size_t& spectators) const {
+    for (const Seat& seat : seats_) {
+        ++(seat.connections > 0 ? connected : disconnected);
+        away += seat.away ? 1 : 0;
+    }
+    for (const auto& [viewer, connection] : viewers_) {
+        spectators += connection.seat < 0 ? 1 : 0;
+    }
+}
+
 void Table::restartLater() {
     const auto now = std::chrono::steady_clock::now();
     std::erase_if(crashes_, [now](auto when) { return now - when > std::chrono::minutes(1); });
@@ -475,6 +493,7 @@ void Table::restartLater() {
         return;
     }
     state_ = State::restarting;
+    ++metrics().gamesRestarted;
     broadcastStatus();
     restartTimer_.expires_after(kRestartDelay);
     restartTimer_.async_wait([this](const boost::system::error_code& error) {

@@ -85,6 +85,9 @@ public:
     pid_t gamePid() const { return game_ ? game_->pid() : -1; }
     // What a newcomer writes into an empty terminal to see the screen.
     std::string screenReplay() const { return screen_.replay(); }
+    // Adds this table's seats and spectators to the counts.
+    void countSeats(std::size_t& connected, std::size_t& disconnected, std::size_t& away,
+                    std::size_t& spectators) const;
     // Sends everyone the status again (someone came or went).
     void statusChanged() { broadcastStatus(); }
 
@@ -143,6 +146,8 @@ private:
     boost::asio::steady_timer restartTimer_;
     bool result_ = false;    // the game reported its result
     bool stopping_ = false;  // the server is stopping
+    // When keys were last written into a game that has not answered them yet.
+    std::optional<std::chrono::steady_clock::time_point> keysWritten_;
 };
 
 }  // namespace server

@@ -13,6 +13,7 @@
 
 #include "records/files.h"
 #include "server/log.h"
+#include "server/metrics.h"
 #include "server/tokens.h"
 
 namespace asio = boost::asio;
@@ -194,6 +195,35 @@ std::size_t Tables::liveCount() const {
                       [](const auto& entry) { return !entry.second->finished(); }));
 }
 
+std::size_t Tables::runningGames() const {
+    return static_cast<std::size_t>(
+        std::count_if(tables_.begin(), tables_.end(),
+                      [](const auto& entry) { return entry.second->gamePid() > 0; }));
+}
+
+TableCounts Tables::counts() const {
+    TableCounts counts;
+    for (const auto& [id, table] : tables_) {
+        switch (table->state()) {
+            case Table::State::lobby:
+                ++counts.lobby;
+                break;
+            case Table::State::playing:
+                ++counts.playing;
+                break;
+            case Table::State::restarting:
+                ++counts.restarting;
+                break;
+            case Table::State::finished:
+                ++counts.finished;
+                break;
+        }
+        table->countSeats(counts.seatsConnected, counts.seatsDisconnected, counts.seatsAway,
+                          counts.spectators);
+    }
+    return counts;
+}
+
 std::string Tables::link(const std::string& id, const std::string& token) const {
     return config_.publicUrl + "/t/" + id + "#" + token;
 }
@@ -202,6 +232,7 @@ void Tables::recordResult(const Table& table, std::string_view line) {
     const std::optional<GameResult> result = readResult(line);
     const std::string problem = result ? record_.add(table.id(), *result) : "unreadable result";
     if (problem.empty()) {
+        ++metrics().gamesFinished;
         logEvent("game-recorded", {{"table", table.id()}});
     } else {
         logEvent("game-not-recorded", {{"table", table.id()}, {"reason", problem}});

@@ -28,6 +28,12 @@ struct ServerConfig {
     std::chrono::milliseconds awayAfter = std::chrono::minutes(3);
 };
 
+// How many tables and seats there are of each kind, for the metrics.
+struct TableCounts {
+    std::size_t lobby = 0, playing = 0, restarting = 0, finished = 0;
+    std::size_t seatsConnected = 0, seatsDisconnected = 0, seatsAway = 0, spectators = 0;
+};
+
 class Tables {
 public:
     // Loads the table list and the record from config.state. Throws std::runtime_error when
@@ -47,6 +53,8 @@ public:
                   std::string& refusal);
     Table* find(std::string_view id);
     std::size_t liveCount() const;
+    TableCounts counts() const;
+    std::size_t runningGames() const;
 
     std::string link(const std::string& id, const std::string& token) const;
     // Writes the table list; called by a table whenever what it keeps changed.
