@@ -3,6 +3,7 @@ this script playing its server. The server's side of the contract is what a real
 it writes a seat's keys only after the game has said it awaits that seat."""
 import os
 import re
+import signal
 import socket
 import subprocess
 import sys
@@ -301,6 +302,31 @@ class Seats(unittest.TestCase):
             table.t.send("y\n")
             self.assertEqual(table.finish(), 0)
             self.assertNotIn("[Your Choice][?] ", table.t.out[table.t.pos:])
+
+
+class Resume(unittest.TestCase):
+    def test_a_killed_table_goes_on_from_its_save_with_its_players(self):
+        saves = os.path.join(HOME.name, "kessandor")
+        for name in os.listdir(saves) if os.path.isdir(saves) else ():
+            os.remove(os.path.join(saves, name))  # what the killed games before left
+        with Table("-c", "1", "--level", "easy") as table:
+            table.start("Ann", "Bob")
+            table.expect("turn 0 1")
+            table.answer(0)
+            table.expect("turn 1 1")
+            table.expect("await line 1")
+            os.kill(table.t.pid(), signal.SIGKILL)
+            table.t.finish()
+        with Table("--resume") as table:
+            self.assertEqual(table.players(), [
+                "player 0 person Ann", "player 1 person Bob", "player 2 computer Computer-1"])
+            table.expect("turn 1 1")
+            table.expect("await line 1")
+            table.t.send("q\n")
+            table.expect("await line 1")
+            table.t.send("y\n")
+            self.assertEqual(table.finish(), 0)
+        self.assertEqual(os.listdir(saves), [])  # a confirmed quit removes the save
 
 
 class Descriptor(unittest.TestCase):
