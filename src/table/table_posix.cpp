@@ -214,7 +214,6 @@ std::string unfit(int fd) {
     }
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): the socket API's own type
     if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
         return "is not a connected socket";
     }
