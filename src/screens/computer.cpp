@@ -110,7 +110,7 @@ void computerFinishesTurn(std::int32_t player, const GameState& atStart) {
     for (std::int32_t col = 0; col < kColumns; ++col) {
         for (std::int32_t row = 0; row < kRows; ++row) {
             if (atStart.map.at(col).at(row) == kEmpty && !game.isEmpty(col, row)) {
-                const Level level = static_cast<Level>(game.computerLevel());
+                const auto level = static_cast<Level>(game.computerLevel());
                 buyAndAccount(player, col, row, planPurchases(game, player, level));
                 return;
             }

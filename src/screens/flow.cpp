@@ -99,7 +99,7 @@ std::string readName(std::int32_t i) {
     try {
         return theConsole->readWord();
     } catch (const table::SeatAway&) {
-        const std::string name = "Player-" + std::to_string(i + 1);
+        std::string name = "Player-" + std::to_string(i + 1);
         theConsole->print(name);
         theConsole->newLines(1);
         return name;
@@ -176,7 +176,7 @@ namespace {
 // A person's turn; true when they confirmed quitting the game. At a table, a person who goes
 // away during the turn leaves the rest of it to the computer.
 bool personTurn(std::int32_t player) {
-    Game& game = *theGame;
+    const Game& game = *theGame;
     const GameState atStart = game.state();
     table::expect(table::Answerer::player(player));
     try {

@@ -149,11 +149,11 @@ void Table::tell(std::string line) {
 void Table::hear() {
     for (int i = 0; i < kMostReadsAtOnce && !closed_; ++i) {
         pollfd readable{fd_, POLLIN, 0};
-        const int ready = poll(&readable, 1, 0);
-        if (ready < 0 && errno == EINTR) {
+        const int waiting = poll(&readable, 1, 0);
+        if (waiting < 0 && errno == EINTR) {
             continue;
         }
-        if (ready <= 0) {
+        if (waiting <= 0) {
             return;
         }
         std::array<char, 512> bytes{};

@@ -147,6 +147,8 @@ class WholeGame(unittest.TestCase):
         with Table("-c", "1") as table:
             self.assertEqual(table.start("Ann", "Bob"), [
                 "player 0 person Ann", "player 1 person Bob", "player 2 computer Computer-1"])
+            # Lines the game does not know, one far too long, change nothing.
+            table.tell("x" * 5000 + "\naway 9\naway 0 \nback\n\nhello")
             # Three players: 25 - 2 x 3 = 19, so days 1 to 18.
             for day in range(1, 19):
                 for seat in (0, 1):
