@@ -4,6 +4,7 @@
 #   fuzz_program  everything typed in one run; seeded with tests/transcripts/*/ (args, then input)
 #   fuzz_save     a saved game, read, restored and played out; seeded with real saves, made by
 #                 the game itself from transcripts cut short
+#   fuzz_table    what a table's server writes on the table descriptor; seeded with its lines
 # The corpora and saves are made in a temporary directory; the checkout is never written to.
 # Any crash, leak, timeout (a hang: every input must end) or sanitizer report fails the run.
 #   FUZZ_SECONDS  time to fuzz each target, default 20
@@ -22,7 +23,7 @@ section "Fuzz targets: build"
 cmake --preset fuzz -DKESSANDOR_WERROR=ON >/dev/null
 cmake --build --preset fuzz
 
-mkdir -p "$work/program" "$work/save" "$work/server" "$work/found"
+mkdir -p "$work/program" "$work/save" "$work/server" "$work/table" "$work/found"
 for transcript in tests/transcripts/*/; do
     cat "$transcript/args" "$transcript/input" >"$work/program/$(basename "$transcript")"
 done
@@ -49,6 +50,10 @@ printf '\0await menu\nawait count\nawait name 1\nawait line 0\nawait key any\npl
 printf '\1{"type":"hello","token":"abcdefghijklmnopqrstuvwxyz"}' >"$work/server/hello"
 printf '\2{"computers":2,"level":"hard","seed":7}' >"$work/server/table"
 printf '\3\x05abcde\x08\x1b[H\x1b[2J\x1b[3Jmap\n' >"$work/server/screen"
+# The first byte says how many bytes each read takes, less one.
+printf '\x00away 1\nback 1\n' >"$work/table/byte-by-byte"
+printf '\xffaway 0\naway 4\naway 5\nback 0\n' >"$work/table/all-at-once"
+printf '\x07%0300d\naway 2\n' 0 >"$work/table/overlong"
 
 export UBSAN_OPTIONS=print_stacktrace=1
 export TMPDIR="$work/tmp"  # where fuzz_save keeps its state folder, even after a crash
@@ -82,4 +87,5 @@ fuzz() {
 fuzz program 16384
 fuzz save 4096
 fuzz server 4096
+fuzz table 1024
 section "Fuzzing passed"

@@ -14,6 +14,7 @@
 #include "options.h"
 #include "records/records.h"
 #include "screens/flow.h"
+#include "table/table.h"
 
 namespace {
 
@@ -67,13 +68,18 @@ int printText(const char* text) {
     return 0;
 }
 
+// A command line the game cannot take: one line on standard error, and status 2.
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "kessandor: %s (try 'kessandor --help')\n", message.c_str());
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
     if (const std::optional<UsageError> error = parseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "kessandor: %s (try 'kessandor --help')\n", error->message.c_str());
-        return 2;
+        return usageError(error->message);
     }
     if (options.help) {
         return printText(kUsage.data());
@@ -84,6 +90,11 @@ int main(int argc, char** argv) {
     if (options.scores) {
         const std::optional<std::string> listing = hallOfFameListing();
         return listing ? printText(listing->c_str()) : 1;
+    }
+    if (options.table) {
+        if (const std::string problem = table::start(*options.table); !problem.empty()) {
+            return usageError(problem);
+        }
     }
     Game::fixClock(options.seed);
     seatComputers(options.computers.value_or(0),

@@ -28,6 +28,16 @@ std::optional<std::int32_t> parseComputers(std::string_view text) {
     return text[0] - '0';
 }
 
+std::optional<int> parseDescriptor(std::string_view text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 }  // namespace
 
 std::optional<UsageError> parseOptions(int argc, const char* const* argv, Options& options) {
@@ -69,6 +79,13 @@ std::optional<UsageError> parseOptions(int argc, const char* const* argv, Option
             if (!options.level) {
                 return UsageError{
                     std::string("--level needs easy, normal or hard, not '").append(value) += "'"};
+            }
+        } else if (argument == "--table" && !options.table) {
+            const std::string_view value = i + 1 < argc ? argv[++i] : "";
+            options.table = parseDescriptor(value);
+            if (!options.table) {
+                return UsageError{
+                    std::string("--table needs a descriptor number, not '").append(value) += "'"};
             }
         } else {
             return unexpected(argument);

@@ -16,6 +16,7 @@ struct Options {
     std::optional<std::uint32_t> seed;
     std::optional<std::int32_t> computers;
     std::optional<Level> level;
+    std::optional<int> table;  // the table descriptor `kessandor serve` hands the game
 };
 
 // A usage error, as one line that names the argument the game cannot take.

@@ -160,3 +160,14 @@ TurnPlan planTurn(const Game& game, std::int32_t player, Level level) {
         style.spreads ? spreadBuys(*bestAfter, player) : bestBuys(*bestAfter, player, bestOutlook);
     return plan;
 }
+
+std::vector<Purchase> planPurchases(const Game& game, std::int32_t player, Level level) {
+    const Style style = styleOf(level);
+    if (style.spreads) {
+        return spreadBuys(game, player);
+    }
+    const std::uint64_t seed =
+        Dice::mix(Dice::mix(game.seed(), static_cast<std::uint64_t>(game.day())),
+                  static_cast<std::uint64_t>(player));
+    return bestBuys(game, player, foresee(game, seed, style.futures));
+}

@@ -32,3 +32,8 @@ struct TurnPlan {
 // in the position the build leaves.
 // REQUIRES: the five spots are on offer and it is `player`'s turn.
 TurnPlan planTurn(const Game& game, std::int32_t player, Level level);
+
+// The shares `player` buys in the position as it stands, its build already made: the purchases
+// planTurn would plan after that build, affordable and in order.
+// REQUIRES: no spots are on offer and it is `player`'s turn.
+std::vector<Purchase> planPurchases(const Game& game, std::int32_t player, Level level);

@@ -186,8 +186,15 @@ void Console::print(char c) {
     }
 }
 
-std::int32_t Console::readInt() {
+void Console::startRead() {
     flush();
+    if (watch_ != nullptr) {
+        watch_->beforeRead();
+    }
+}
+
+std::int32_t Console::readInt() {
+    startRead();
     std::streambuf& in = *in_;
     int c = skipWhiteSpace(*in_);
     const bool negative = c == '-';
@@ -213,13 +220,13 @@ std::int32_t Console::readInt() {
 }
 
 char Console::readChar() {
-    flush();
+    startRead();
     skipWhiteSpace(*in_);
     return Traits::to_char_type(in_->sbumpc());
 }
 
 std::string Console::readWord() {
-    flush();
+    startRead();
     std::streambuf& in = *in_;
     std::string word;
     // Keep one byte more than fits, to see whether the cut would split a character.
@@ -236,5 +243,11 @@ std::string Console::readWord() {
 }
 
 void Console::waitKey() {
+    if (watch_ != nullptr) {
+        flush();
+        if (!watch_->beforeKeyWait()) {
+            return;
+        }
+    }
     terminal::waitKey();
 }

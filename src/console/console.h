@@ -25,6 +25,17 @@ struct OutputFailed {
     int error;
 };
 
+// What table mode (src/table/) hears of the reads; the ordinary game has no such watch.
+class InputWatch {
+public:
+    virtual ~InputWatch() = default;
+    // Before a read takes anything, its prompt flushed. May throw to abandon the read.
+    virtual void beforeRead() = 0;
+    // Before a key wait, the output flushed. False ends the wait at once, as if a key had
+    // been pressed.
+    virtual bool beforeKeyWait() = 0;
+};
+
 class Console {
 public:
     // The longest word readWord returns, in bytes (a player name holds up to 19).
@@ -65,12 +76,22 @@ public:
     std::string readWord();
 
     // Waits for one key press on the keyboard itself, without echo and without Enter.
-    // Never touches what is pending in standard input. Does not flush.
+    // Never touches what is pending in standard input. Does not flush, but under a watch.
     void waitKey();
 
+    // Table mode: the answers come from `in` from now on, and `watch` hears of every read and
+    // key wait. REQUIRES: both outlive the console.
+    void watchInput(std::streambuf& in, InputWatch& watch) {
+        in_ = &in;
+        watch_ = &watch;
+    }
+
 private:
+    void startRead();  // the flush, and the watch's say, before every read
+
     std::streambuf* in_;
     std::ostream* out_;
+    InputWatch* watch_ = nullptr;
 };
 
 // The one console of the run: created before main starts, destroyed by main as its last act.

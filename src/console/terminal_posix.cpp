@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -20,6 +21,7 @@ namespace terminal {
 namespace {
 
 std::string keyboardDevice = "/dev/tty";
+KeyWaitWatch* keyWaitWatch = nullptr;
 
 // Escape codes only for a real terminal that understands them; a pipe, a file or a dumb
 // terminal gets a form feed, so a transcript keeps its screen boundaries.
@@ -273,6 +275,30 @@ void consumeUtf8Rest(int fd, unsigned char lead) {
     }
 }
 
+// Waits until the keyboard has a key, watching the key wait's watch meanwhile. False when the
+// watch ended the wait first.
+bool keyArrives() {
+    for (;;) {
+        const int watched = keyWaitWatch == nullptr ? -1 : keyWaitWatch->descriptor();
+        if (watched < 0) {
+            return true;
+        }
+        std::array<pollfd, 2> requests = {{{waitFd, POLLIN, 0}, {watched, POLLIN, 0}}};
+        if (poll(requests.data(), requests.size(), -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return true;  // the read reports what is wrong
+        }
+        if (requests[0].revents != 0) {
+            return true;
+        }
+        if (requests[1].revents != 0 && keyWaitWatch->onInput()) {
+            return false;
+        }
+    }
+}
+
 }  // namespace
 
 void clearScreen(std::ostream& out) {
@@ -292,8 +318,11 @@ void waitKey() {
     if (!session.ready()) {
         return;
     }
+    if (keyWaitWatch != nullptr) {
+        keyWaitWatch->ready();
+    }
     unsigned char key = 0;
-    if (!readByte(waitFd, key, -1)) {
+    if (!keyArrives() || !readByte(waitFd, key, -1)) {
         return;
     }
     if (key == 0x1b) {
@@ -305,6 +334,10 @@ void waitKey() {
 
 void setKeyboardDevice(std::string device) {
     keyboardDevice = std::move(device);
+}
+
+void watchKeyWaits(KeyWaitWatch* watch) {
+    keyWaitWatch = watch;
 }
 
 }  // namespace terminal

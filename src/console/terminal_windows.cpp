@@ -143,4 +143,8 @@ void setKeyboardDevice(std::string device) {
     keyboardDevice = std::move(device);
 }
 
+void watchKeyWaits(KeyWaitWatch* /*watch*/) {
+    // Tables run on POSIX systems only.
+}
+
 }  // namespace terminal

@@ -108,8 +108,8 @@ void Records::saveTurn(const GameState& state) {
     }
 }
 
-void Records::endGame(const Game& game) {
-    if (game.isOver()) {
+void Records::endGame(const Game& game, bool addToRecord) {
+    if (addToRecord && game.isOver()) {
         const std::string problem =
             dataProblem_.empty() ? record(dataFolder_, resultOf(game, now())) : dataProblem_;
         if (!problem.empty()) {

@@ -39,8 +39,9 @@ public:
     // damaged, never read as another game.
     void saveTurn(const GameState& state);
     // At a normal end (the final standings or a confirmed quit): a game that reached the final
-    // standings joins the record, and the game's save goes.
-    void endGame(const Game& game);
+    // standings joins the record (unless `addToRecord` is false: a table's server keeps its own),
+    // and the game's save goes.
+    void endGame(const Game& game, bool addToRecord = true);
 
     // Every save of the state folder, oldest first.
     std::vector<SaveFile> savedGames() const;

@@ -54,6 +54,40 @@ void showAccount(std::int32_t player, std::int32_t col, std::int32_t row,
     }
 }
 
+// Buys `purchases` for `player`, who built on (col, row) this turn, then shows the account of
+// the turn and waits for a key when a person plays.
+void buyAndAccount(std::int32_t player, std::int32_t col, std::int32_t row,
+                   const std::vector<Purchase>& purchases) {
+    for (const Purchase& buy : purchases) {
+        theGame->buyShares(player, buy.company, buy.shares);
+    }
+    showAccount(player, col, row, purchases);
+    if (anyPersonPlays()) {
+        theConsole->newLines(1);
+        waitForKeyPrompt();
+    }
+}
+
+// Builds on the spot the computer chooses among the five on offer, then buys what it planned.
+void buildOnOffer(std::int32_t player) {
+    Game& game = *theGame;
+    const TurnPlan plan = planTurn(game, player, static_cast<Level>(game.computerLevel()));
+    const std::int32_t col = game.offeredColumn(plan.offer);
+    const std::int32_t row = game.offeredRow(plan.offer);
+    game.placeOutpost(col, row, player, announcer());
+    game.clearOffers();
+    buyAndAccount(player, col, row, plan.purchases);
+}
+
+bool spotsOnOffer(const Game& game) {
+    for (std::int32_t i = 0; i < kOfferCount; ++i) {
+        if (game.isOffered(game.offeredColumn(i), game.offeredRow(i))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string computerName(std::int32_t i) {
@@ -61,19 +95,26 @@ std::string computerName(std::int32_t i) {
 }
 
 void computerTurn(std::int32_t player) {
+    theGame->offerSpots();
+    buildOnOffer(player);
+}
+
+// A build turns only the built cell from empty to something else: the cells a company takes
+// over held outposts or letters before, and the offers not taken are empty again.
+void computerFinishesTurn(std::int32_t player, const GameState& atStart) {
     Game& game = *theGame;
-    game.offerSpots();
-    const TurnPlan plan = planTurn(game, player, static_cast<Level>(game.computerLevel()));
-    const std::int32_t col = game.offeredColumn(plan.offer);
-    const std::int32_t row = game.offeredRow(plan.offer);
-    game.placeOutpost(col, row, player, announcer());
-    game.clearOffers();
-    for (const Purchase& buy : plan.purchases) {
-        game.buyShares(player, buy.company, buy.shares);
+    if (spotsOnOffer(game)) {
+        buildOnOffer(player);
+        return;
     }
-    showAccount(player, col, row, plan.purchases);
-    if (anyPersonPlays()) {
-        theConsole->newLines(1);
-        waitForKeyPrompt();
+    for (std::int32_t col = 0; col < kColumns; ++col) {
+        for (std::int32_t row = 0; row < kRows; ++row) {
+            if (atStart.map.at(col).at(row) == kEmpty && !game.isEmpty(col, row)) {
+                const auto level = static_cast<Level>(game.computerLevel());
+                buyAndAccount(player, col, row, planPurchases(game, player, level));
+                return;
+            }
+        }
     }
+    computerTurn(player);
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "game/game.h"
+
 // "Computer-1" ... "Computer-4": the names of the computer players, in seat order.
 std::string computerName(std::int32_t i);
 
@@ -12,3 +14,9 @@ std::string computerName(std::int32_t i);
 // (announcing formations and mergers as for anybody), buys what it chooses, then shows the map
 // and an account of the turn, and waits for a key when a person plays.
 void computerTurn(std::int32_t player);
+
+// Plays the rest of `player`'s turn, which began as `atStart`, for its person, who has gone:
+// the whole turn when no spots were offered yet, the build on one of the spots on offer, or
+// only the purchases once the person has built. Then shows the same account and key wait as
+// for a computer's own turn.
+void computerFinishesTurn(std::int32_t player, const GameState& atStart);

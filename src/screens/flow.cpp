@@ -8,6 +8,7 @@
 #include "screens/standings.h"
 #include "screens/stock.h"
 #include "screens/turn.h"
+#include "table/table.h"
 
 std::unique_ptr<Game> theGame;
 
@@ -87,7 +88,22 @@ std::int32_t askPlayerCount() {
     out.print(" people can play]");
     out.newLines(1);
     out.print("[How many people are playing][?]: ");
+    table::expect(table::Answerer::server());
     return readNumberUpTo(most);
+}
+
+// Person `i`'s name, as typed. At a table, a person who has gone away is given "Player-N",
+// shown as if typed.
+std::string readName(std::int32_t i) {
+    table::expect(table::Answerer::person(i));
+    try {
+        return theConsole->readWord();
+    } catch (const table::SeatAway&) {
+        std::string name = "Player-" + std::to_string(i + 1);
+        theConsole->print(name);
+        theConsole->newLines(1);
+        return name;
+    }
 }
 
 // No line ends between the prompts: each starts where the player's Enter left the cursor.
@@ -99,7 +115,7 @@ void askPlayerNames() {
         out.print("[What is player ");
         out.print(i + 1);
         out.print("'s name][?]: ");
-        theGame->setPlayerName(out.readWord(), i);
+        theGame->setPlayerName(readName(i), i);
     }
     for (std::int32_t i = 0; i < seatedComputers; ++i) {
         theGame->setPlayerName(computerName(i), people + i);
@@ -126,6 +142,7 @@ char menuChoice() {
 
 bool mainMenu() {
     Console& out = *theConsole;
+    table::expect(table::Answerer::host());
     out.clearScreen();
     out.newLines(6);
     out.print("                  Welcome to Kessandor!");
@@ -154,35 +171,61 @@ bool mainMenu() {
     }
 }
 
+namespace {
+
+// A person's turn; true when they confirmed quitting the game. At a table, a person who goes
+// away during the turn leaves the rest of it to the computer.
+bool personTurn(std::int32_t player) {
+    const Game& game = *theGame;
+    const GameState atStart = game.state();
+    table::expect(table::Answerer::player(player));
+    try {
+        showMap();
+        if (playerTurn(player)) {
+            return true;
+        }
+        if (game.anyActive()) {
+            stockStage(player);
+        }
+    } catch (const table::SeatAway&) {
+        table::expect(table::Answerer::anyone());
+        computerFinishesTurn(player, atStart);
+    }
+    return false;
+}
+
+}  // namespace
+
 // A quit ends the day at once, dividends paid; the standings follow only when that day was
 // the last. The game is saved at the start of every turn and, once it has ended normally,
-// recorded if it reached the standings, before they show.
+// recorded if it reached the standings (at a table, the server records it), before they show.
 void playGame() {
     Game& game = *theGame;
+    table::tellPlayers(game);
     while (!game.isOver()) {
         const std::int32_t player = game.currentPlayer();
         if (theRecords) {
             theRecords->saveTurn(game.state());
         }
-        if (game.isComputer(player)) {
+        table::tellTurn(game);
+        if (game.isComputer(player) || table::isAway(player)) {
+            table::expect(table::Answerer::anyone());
             computerTurn(player);
             game.endTurn();
             continue;
         }
-        showMap();
-        if (playerTurn(player)) {
+        if (personTurn(player)) {
             game.endDay();
             break;
-        }
-        if (game.anyActive()) {
-            stockStage(player);
         }
         game.endTurn();
     }
     if (theRecords) {
-        theRecords->endGame(game);
+        theRecords->endGame(game, !table::active());
     }
     if (game.isOver()) {
+        table::tellResult(game);
+        table::expect(table::Answerer::anyone());
         showStandings(game.rankPlayers());
     }
 }
@@ -196,9 +239,12 @@ int runMainLoop(bool resume) {
             playGame();
             theGame.reset();
         }
-        while (!mainMenu()) {
+        // A table plays one game: its server starts another process for the next.
+        bool another = !(resume && table::active());
+        while (another && !mainMenu()) {
             playGame();
             theGame.reset();
+            another = !table::active();
         }
     } catch (const EndOfInput&) {
         // The player closed the input: end the line being answered and leave normally.

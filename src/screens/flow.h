@@ -10,9 +10,9 @@ std::int32_t readNumberUpTo(std::int32_t most);
 
 // With `resume`, first plays the saved game the player picks (see resumeSavedGame). Then runs
 // the title menu and every game started from it until the player quits at the title menu or
-// standard input ends. Destroys the last game; leaves theConsole alone. Returns the program's
-// exit status: 0, or 1 when there was no saved game to resume. A failed write ends it too:
-// the game is destroyed and OutputFailed passes to the caller.
+// standard input ends; at a table, after one game. Destroys the last game; leaves theConsole
+// alone. Returns the program's exit status: 0, or 1 when there was no saved game to resume. A
+// failed write ends it too: the game is destroyed and OutputFailed passes to the caller.
 int runMainLoop(bool resume = false);
 
 // Every game of this run seats `count` computer players (0 to 4), at `level` (0 to kHardest),

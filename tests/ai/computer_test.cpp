@@ -98,4 +98,29 @@ TEST(ComputerPlayer, SpendsNoMoreThanItHasAndLeavesNoShareUnbought) {
     }
 }
 
+// Where the computer takes over a turn after someone else built, it buys what it would have
+// bought after that build had it made it, with the cash the build left.
+TEST(ComputerPlayer, BuysAfterAnotherBuildAsAfterItsOwn) {
+    const Game game = offering(kMerger, {{20, 0, 0, 0, 0}}, 0);
+    for (const Level level : kLevels) {
+        const TurnPlan plan = planTurn(game, 0, level);
+        for (std::int32_t offer = 0; offer < kOfferCount; ++offer) {
+            Game built = game;
+            built.placeOutpost(game.offeredColumn(offer), game.offeredRow(offer), 0);
+            built.clearOffers();
+            const std::vector<Purchase> purchases = planPurchases(built, 0, level);
+            const std::int32_t left = carryOut(game, TurnPlan{offer, purchases});
+            EXPECT_TRUE(left >= 0 && left < 600) << static_cast<int>(level) << " $" << left;
+            if (offer == plan.offer) {
+                EXPECT_EQ(purchases.size(), plan.purchases.size()) << static_cast<int>(level);
+                for (std::size_t i = 0; i < std::min(purchases.size(), plan.purchases.size());
+                     ++i) {
+                    EXPECT_EQ(purchases[i].company, plan.purchases[i].company);
+                    EXPECT_EQ(purchases[i].shares, plan.purchases[i].shares);
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
