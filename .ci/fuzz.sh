@@ -4,6 +4,8 @@
 #   fuzz_program  everything typed in one run; seeded with tests/transcripts/*/ (args, then input)
 #   fuzz_save     a saved game, read, restored and played out; seeded with real saves, made by
 #                 the game itself from transcripts cut short
+#   fuzz_join     the terminal client's readers (links, status messages, the game's bytes);
+#                 seeded with a few of each
 # The corpora and saves are made in a temporary directory; the checkout is never written to.
 # Any crash, leak, timeout (a hang: every input must end) or sanitizer report fails the run.
 #   FUZZ_SECONDS  time to fuzz each target, default 20
@@ -22,7 +24,7 @@ section "Fuzz targets: build"
 cmake --preset fuzz -DKESSANDOR_WERROR=ON >/dev/null
 cmake --build --preset fuzz
 
-mkdir -p "$work/program" "$work/save" "$work/found"
+mkdir -p "$work/program" "$work/save" "$work/join" "$work/found"
 for transcript in tests/transcripts/*/; do
     cat "$transcript/args" "$transcript/input" >"$work/program/$(basename "$transcript")"
 done
@@ -42,6 +44,14 @@ save_from two-players-20-days 60
 save_from five-players-14-days 40
 save_from one-person-against-two-computers-at-the-default-level 20
 save_from one-person-against-four-hard-computers 30
+
+printf 'http://127.0.0.1:8475/t/abc-x7k2m9q4rt#ABCDEFGHIJKLMNOPQRSTUVWXYZ' >"$work/join/link"
+printf 'ws://[::1]:80/' >"$work/join/server"
+printf '%s' '{"type": "status", "table": "abc", "state": "playing", "day": 3, "awaiting":
+ {"who": "player", "seat": 1, "name": "Bob"}, "seats": [{"seat": 0, "name": "Ann", "kind":
+ "person", "connected": true, "computer_playing": false}], "spectators": 1, "you": 0}' \
+    >"$work/join/status"
+printf '\033[H\033[2J\033[3JWelcome\r\n\033]2;t\007Zo\303\253' >"$work/join/screen"
 
 export UBSAN_OPTIONS=print_stacktrace=1
 export TMPDIR="$work/tmp"  # where fuzz_save keeps its state folder, even after a crash
@@ -74,4 +84,5 @@ fuzz() {
 }
 fuzz program 16384
 fuzz save 4096
+fuzz join 4096
 section "Fuzzing passed"

@@ -14,6 +14,7 @@
 #include "options.h"
 #include "records/records.h"
 #include "screens/flow.h"
+#include "subcommands.h"
 
 namespace {
 
@@ -70,6 +71,9 @@ int printText(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> status = runSubcommand(argc, argv)) {
+        return *status;
+    }
     Options options;
     if (const std::optional<UsageError> error = parseOptions(argc, argv, options)) {
         std::fprintf(stderr, "kessandor: %s (try 'kessandor --help')\n", error->message.c_str());
