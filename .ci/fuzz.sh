@@ -5,6 +5,8 @@
 #   fuzz_save     a saved game, read, restored and played out; seeded with real saves, made by
 #                 the game itself from transcripts cut short
 #   fuzz_table    what a table's server writes on the table descriptor; seeded with its lines
+#   fuzz_join     the terminal client's readers (links, status messages, the game's bytes);
+#                 seeded with a few of each
 # The corpora and saves are made in a temporary directory; the checkout is never written to.
 # Any crash, leak, timeout (a hang: every input must end) or sanitizer report fails the run.
 #   FUZZ_SECONDS  time to fuzz each target, default 20
@@ -23,7 +25,7 @@ section "Fuzz targets: build"
 cmake --preset fuzz -DKESSANDOR_WERROR=ON >/dev/null
 cmake --build --preset fuzz
 
-mkdir -p "$work/program" "$work/save" "$work/server" "$work/table" "$work/found"
+mkdir -p "$work/program" "$work/save" "$work/server" "$work/table" "$work/join" "$work/found"
 for transcript in tests/transcripts/*/; do
     cat "$transcript/args" "$transcript/input" >"$work/program/$(basename "$transcript")"
 done
@@ -54,6 +56,13 @@ printf '\3\x05abcde\x08\x1b[H\x1b[2J\x1b[3Jmap\n' >"$work/server/screen"
 printf '\x00away 1\nback 1\n' >"$work/table/byte-by-byte"
 printf '\xffaway 0\naway 4\naway 5\nback 0\n' >"$work/table/all-at-once"
 printf '\x07%0300d\naway 2\n' 0 >"$work/table/overlong"
+printf 'http://127.0.0.1:8475/t/abc-x7k2m9q4rt#ABCDEFGHIJKLMNOPQRSTUVWXYZ' >"$work/join/link"
+printf 'ws://[::1]:80/' >"$work/join/server"
+printf '%s' '{"type": "status", "table": "abc", "state": "playing", "day": 3, "awaiting":
+ {"who": "player", "seat": 1, "name": "Bob"}, "seats": [{"seat": 0, "name": "Ann", "kind":
+ "person", "connected": true, "computer_playing": false}], "spectators": 1, "you": 0}' \
+    >"$work/join/status"
+printf '\033[H\033[2J\033[3JWelcome\r\n\033]2;t\007Zo\303\253' >"$work/join/screen"
 
 export UBSAN_OPTIONS=print_stacktrace=1
 export TMPDIR="$work/tmp"  # where fuzz_save keeps its state folder, even after a crash
@@ -88,4 +97,5 @@ fuzz program 16384
 fuzz save 4096
 fuzz server 4096
 fuzz table 1024
+fuzz join 4096
 section "Fuzzing passed"

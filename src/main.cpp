@@ -15,6 +15,7 @@
 #include "records/records.h"
 #include "screens/flow.h"
 #include "table/table.h"
+#include "subcommands.h"
 
 namespace {
 
@@ -77,6 +78,9 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> status = runSubcommand(argc, argv)) {
+        return *status;
+    }
     Options options;
     if (const std::optional<UsageError> error = parseOptions(argc, argv, options)) {
         return usageError(error->message);

@@ -54,13 +54,13 @@ def _start_copy(argv, env, script, group, foreground, ignored):
     os.execve(BINARY, [BINARY, *argv], env)
 
 
-def _shell(copies, control, report, background, take_back):
+def _shell(copies, control, report, background, take_back, rows):
     """Runs in the terminal's session leader and does what a job-control shell does: starts
     the copies as one job (each after the first when the test says so), reports every stop
     and every end, and, when `take_back` is set, takes the terminal back when the job stops.
     On SIGUSR1 it brings the job to the front, as fg does."""
     signal.signal(signal.SIGTTOU, signal.SIG_IGN)
-    fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
+    fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", rows, 80, 0, 0))
     line_mode = termios.tcgetattr(0)
     if background:  # the shell's line editor has the terminal while the job runs behind it
         editing = termios.tcgetattr(0)
@@ -98,11 +98,11 @@ def _shell(copies, control, report, background, take_back):
 
 
 class Terminal:
-    """An 80 x 24 terminal with TERM set to `term` (None: unset) and one copy of the game per
-    script: None types on the terminal, bytes are the copy's standard input."""
+    """An 80 x `rows` terminal with TERM set to `term` (None: unset) and one copy of the game
+    per script: None types on the terminal, bytes are the copy's standard input."""
 
     def __init__(self, *scripts, term="xterm", args=SEED, background=False, take_back=False,
-                 ignored=()):
+                 ignored=(), rows=24):
         env = {name: value for name, value in os.environ.items() if name != "TERM"}
         env.update(XDG_DATA_HOME=HOME.name, XDG_STATE_HOME=HOME.name)
         if term is not None:
@@ -120,7 +120,7 @@ class Terminal:
                 fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
                 for fd in (0, 1, 2):
                     os.dup2(slave, fd)
-                _shell(copies, control, report, background, take_back)
+                _shell(copies, control, report, background, take_back, rows)
             finally:
                 os._exit(127)  # the shell, or a copy that could not start
         for fd in (slave, control, report):
