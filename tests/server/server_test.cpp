@@ -210,7 +210,7 @@ protected:
         GameResult result{"2026-12-08T10:00:00Z", level, {}};
         std::int32_t rank = 0;
         for (const std::int32_t worth : worths) {
-            result.players.push_back({"P" + std::to_string(worth), worth, ++rank});
+            result.players.push_back({std::string("P").append(std::to_string(worth)), worth, ++rank});
         }
         return result;
     }

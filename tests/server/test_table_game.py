@@ -1,0 +1,97 @@
+"""Two friends at one table through the real server and the real terminal client: they see
+byte for byte what the same game shows at one terminal, keys typed out of turn change
+nothing, a spectator sees every screen, and the finished game joins the server's record."""
+import json
+import re
+import unittest
+import urllib.request
+
+from tables import (CLEAR, STANDINGS, TITLE_MENU, Robot, Server, join, local_game)
+
+SEED = "3"
+NAMES = ["Ann", "Bob"]
+JOIN_LINK = re.compile(rb"Join link, one friend a seat:  (\S+)")
+WATCH_LINK = re.compile(rb"Watch link, for spectators:    (\S+)")
+
+
+def from_first_clear(data):
+    return data[data.index(CLEAR.encode()):]
+
+
+def up_to_standings(data):
+    return data[:data.index(STANDINGS) + len(STANDINGS)]
+
+
+def reference_game():
+    """The same galaxy and the same answers at one terminal."""
+    local = local_game("--seed", SEED)
+    try:
+        Robot(local, lambda kind, whose: local, NAMES).play()
+        return up_to_standings(from_first_clear(local.game_bytes()))
+    finally:
+        local.close()
+
+
+class TwoFriendsAtOneTable(unittest.TestCase):
+    def setUp(self):
+        self.server = Server()
+        self.addCleanup(self.server.stop)
+
+    def seat_host(self):
+        host = join(self.server.url, "--seed", SEED)
+        self.addCleanup(host.close)
+        host.wait_for(TITLE_MENU)
+        return host
+
+    def test_they_see_what_one_terminal_shows_and_only_the_turns_keys_count(self):
+        expected = reference_game()
+        host = self.seat_host()
+        join_link = JOIN_LINK.search(host.output).group(1).decode()
+        watch_link = WATCH_LINK.search(host.output).group(1).decode()
+        guest = join(join_link)
+        self.addCleanup(guest.close)
+        guest.wait_for(TITLE_MENU)
+        people = {"Ann": host, "Bob": guest}
+        spectators = []
+
+        def typist(kind, whose):
+            if kind == "count":
+                return None  # the table answers: the people seated
+            if kind in ("title", "standings"):
+                return host
+            return people[whose]
+
+        robot = Robot(host, typist, NAMES)
+
+        def out_of_turn():
+            # Bob tries to quit during Ann's turn, and answers her prompt: nothing happens.
+            other = guest if robot.whose == "Ann" else host
+            other.type(b"q\ry\rd\r")
+
+        def spectator_arrives():
+            watcher = join(watch_link)
+            self.addCleanup(watcher.close)
+            watcher.wait_for(CLEAR.encode())
+            watcher.type(b"q\ry\r")  # a spectator types nothing into the game
+            spectators.append(watcher)
+
+        robot.hooks += [(3, out_of_turn), (6, spectator_arrives), (9, out_of_turn)]
+        robot.play()
+        seen = up_to_standings(from_first_clear(host.game_bytes()))
+        self.assertEqual(seen.decode(errors="replace"), expected.decode(errors="replace"))
+        guest.wait_for(STANDINGS)
+        self.assertEqual(up_to_standings(from_first_clear(guest.game_bytes())), expected)
+        watcher = spectators[0]
+        watcher.wait_for(STANDINGS)
+        watched = up_to_standings(from_first_clear(watcher.game_bytes()))
+        self.assertTrue(expected.endswith(watched) and len(watched) < len(expected))
+        # The table is over: the server keeps the game in its record and hall of fame.
+        self.server.wait_for_log("event=game-recorded")
+        with urllib.request.urlopen(self.server.url + "/api/hall-of-fame") as answer:
+            fame = json.loads(answer.read())["hall_of_fame"]
+        self.assertEqual([(f["players"], f["computers"]) for f in fame], [(2, False)])
+        self.assertEqual(sorted(entry["name"] for entry in fame[0]["best"]), NAMES)
+
+
+if __name__ == "__main__":
+    unittest.main()
