@@ -7,7 +7,6 @@ import signal
 import socket
 import subprocess
 import sys
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
