@@ -330,6 +330,20 @@ class Resume(unittest.TestCase):
         self.assertEqual(os.listdir(saves), [])  # a confirmed quit removes the save
 
 
+    def test_a_server_that_has_gone_ends_the_game_and_leaves_its_save(self):
+        saves = os.path.join(HOME.name, "kessandor")
+        for name in os.listdir(saves) if os.path.isdir(saves) else ():
+            os.remove(os.path.join(saves, name))
+        with Table("-c", "1", "--level", "easy") as table:
+            table.start("Ann", "Bob")
+            table.expect("turn 0 1")
+            table.expect("await line 0")
+            # Shut down, not just closed: the terminal's shell holds a copy from its fork.
+            table.server.shutdown(socket.SHUT_RDWR)
+            self.assertEqual(table.t.finish(), 0)
+        self.assertEqual(len([name for name in os.listdir(saves) if name.endswith(".save")]), 1)
+
+
 class Descriptor(unittest.TestCase):
     def test_anything_but_a_connected_stream_socket_is_a_usage_error(self):
         read_end, write_end = os.pipe()
