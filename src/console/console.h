@@ -76,7 +76,8 @@ public:
     std::string readWord();
 
     // Waits for one key press on the keyboard itself, without echo and without Enter.
-    // Never touches what is pending in standard input. Does not flush, but under a watch.
+    // Never touches what is pending in standard input. Does not flush, except under a watch,
+    // which must hear of the wait only once the screen is out.
     void waitKey();
 
     // Table mode: the answers come from `in` from now on, and `watch` hears of every read and

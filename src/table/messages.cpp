@@ -1,7 +1,5 @@
 #include "table/messages.h"
 
-#include <charconv>
-
 #include "game/game.h"
 
 namespace table {
@@ -35,15 +33,11 @@ std::optional<ServerMessage> parseServerLine(std::string_view line) {
     } else {
         return std::nullopt;
     }
-    // Decimal digits only (from_chars takes no sign and no space), and nothing after them.
-    std::uint32_t player = 0;
-    const char* end = rest.data() + rest.size();
-    const auto [stop, error] = std::from_chars(rest.data(), end, player);
-    if (rest.empty() || error != std::errc() || stop != end ||
-        player >= static_cast<std::uint32_t>(kMaxPlayers)) {
+    // A player index is one digit, as the game writes it: no sign, no leading zero, no space.
+    if (rest.size() != 1 || rest[0] < '0' || rest[0] >= '0' + kMaxPlayers) {
         return std::nullopt;
     }
-    message.player = static_cast<std::int32_t>(player);
+    message.player = rest[0] - '0';
     return message;
 }
 

@@ -54,7 +54,8 @@ TEST(CommandLine, AnyOtherArgumentIsAUsageErrorNamingIt) {
         {"--help", "--version"}, {"-", "-", "-"}, {"-h", "-V"}, {"--seed", "4294967296"},
         {"--seed", "-1"}, {"--seed", "1x"}, {"--seed", ""}, {"--seed", "7", "--seed"},
         {"--computers", "5"}, {"-c", "0"}, {"-c", "2", "-c"}, {"--level", "expert"},
-        {"--level", "hard", "--level"}};
+        {"--level", "hard", "--level"}, {"--table", "x"}, {"--table", "-1"}, {"--table", ""},
+        {"--table", "2147483648"}, {"--table", "7", "--table"}, {"--scores", "--table"}};
     // clang-format on
     for (const std::vector<std::string>& args : cases) {
         std::string line, culprit;

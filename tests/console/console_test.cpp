@@ -98,4 +98,68 @@ TEST(Console, EndOfInputEndsEveryReadButALastAnswerStillCounts) {
     EXPECT_THROW(screen.console.readWord(), EndOfInput);
 }
 
+// Output that shows only what was flushed, as a terminal shows what reached it.
+class Terminal : public std::streambuf {
+public:
+    std::string shown;
+
+protected:
+    int_type overflow(int_type c) override {
+        held_ += traits_type::to_char_type(c);
+        return c;
+    }
+    int sync() override {
+        shown += held_;
+        held_.clear();
+        return 0;
+    }
+
+private:
+    std::string held_;
+};
+
+struct Abandoned {};
+
+// Table mode's watch: it hears of a read once the prompt is out (the server must never see a
+// notice before the screen it goes with), may abandon the read before it takes anything, and
+// may end a key wait before it starts.
+TEST(Console, AWatchHearsOfEachReadAndKeyWaitOnceTheScreenIsOut) {
+    struct Watch : InputWatch {
+        explicit Watch(const Terminal& terminal) : terminal(terminal) {}
+        void beforeRead() override {
+            heard.push_back("read after " + terminal.shown);
+            if (abandon) {
+                throw Abandoned{};
+            }
+        }
+        bool beforeKeyWait() override {
+            heard.push_back("key after " + terminal.shown);
+            return false;
+        }
+        const Terminal& terminal;
+        std::vector<std::string> heard;
+        bool abandon = false;
+    };
+    std::stringbuf typed("Ann 7\n");
+    std::stringbuf unused;
+    Terminal terminal;
+    std::ostream out(&terminal);
+    Console console(unused, out);
+    Watch watch(terminal);
+    console.watchInput(typed, watch);
+    console.print("name? ");
+    EXPECT_EQ(console.readWord(), "Ann");
+    watch.abandon = true;
+    console.print("number? ");
+    EXPECT_THROW(console.readInt(), Abandoned);
+    watch.abandon = false;
+    EXPECT_EQ(console.readInt(), 7);  // the abandoned read took nothing
+    console.print("[Press Any Key]");
+    console.waitKey();  // ended by the watch: no keyboard is read
+    EXPECT_EQ(watch.heard,
+              (std::vector<std::string>{"read after name? ", "read after name? number? ",
+                                        "read after name? number? ",
+                                        "key after name? number? [Press Any Key]"}));
+}
+
 }  // namespace

@@ -7,7 +7,6 @@ import signal
 import socket
 import subprocess
 import sys
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -329,6 +328,20 @@ class Resume(unittest.TestCase):
             table.t.send("y\n")
             self.assertEqual(table.finish(), 0)
         self.assertEqual(os.listdir(saves), [])  # a confirmed quit removes the save
+
+
+    def test_a_server_that_has_gone_ends_the_game_and_leaves_its_save(self):
+        saves = os.path.join(HOME.name, "kessandor")
+        for name in os.listdir(saves) if os.path.isdir(saves) else ():
+            os.remove(os.path.join(saves, name))
+        with Table("-c", "1", "--level", "easy") as table:
+            table.start("Ann", "Bob")
+            table.expect("turn 0 1")
+            table.expect("await line 0")
+            # Shut down, not just closed: the terminal's shell holds a copy from its fork.
+            table.server.shutdown(socket.SHUT_RDWR)
+            self.assertEqual(table.t.finish(), 0)
+        self.assertEqual(len([name for name in os.listdir(saves) if name.endswith(".save")]), 1)
 
 
 class Descriptor(unittest.TestCase):
