@@ -49,11 +49,11 @@ class Server:
         self.start()
 
     def start(self):
-        log = open(self.log_path, "ab")
-        self.process = subprocess.Popen(
-            [os.path.join(BIN, "kessandor-serve"), "--listen", f"127.0.0.1:{self.port}",
-             "--state", self.state, *as_user_args(), *self.extra],
-            stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        with open(self.log_path, "ab") as log:
+            self.process = subprocess.Popen(
+                [os.path.join(BIN, "kessandor-serve"), "--listen", f"127.0.0.1:{self.port}",
+                 "--state", self.state, *as_user_args(), *self.extra],
+                stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         self.wait_for_log("event=listening")
 
     @property
@@ -86,6 +86,9 @@ class Server:
             self.kill(signal.SIGTERM)
 
 
+LIVE = []  # every terminal still open, drained together
+
+
 class Terminal:
     """A program on a pseudo-terminal of 80 x `rows`: what it wrote, and keys to type."""
 
@@ -97,17 +100,30 @@ class Terminal:
                                              "HOME": tempfile.gettempdir()})
         self.output = b""
         self.status = None
+        LIVE.append(self)
 
     def read_some(self, timeout):
-        ready, _, _ = select.select([self.fd], [], [], timeout)
-        if not ready:
-            return False
+        """Reads what any live terminal has written, waiting up to `timeout` for this one:
+        every terminal is drained, so no client ever blocks on a full terminal."""
+        end = time.monotonic() + timeout
+        got = False
+        while True:
+            live = [t for t in LIVE if t.status is None]
+            ready, _, _ = select.select([t.fd for t in live], [], [],
+                                        max(0.0, end - time.monotonic()))
+            for terminal in live:
+                if terminal.fd in ready:
+                    got |= terminal._read() and terminal is self
+            if got or not ready or time.monotonic() >= end:
+                return got
+
+    def _read(self):
         try:
             data = os.read(self.fd, 65536)
         except OSError:
             data = b""
         if not data:
-            self.reap()
+            self.reap(DEADLINE)
             return False
         self.output += data
         return True
@@ -169,6 +185,8 @@ class Terminal:
         if self.reap() is None:
             os.kill(self.pid, signal.SIGKILL)
             self.reap(DEADLINE)
+        if self in LIVE:
+            LIVE.remove(self)
         os.close(self.fd)
 
 
@@ -271,8 +289,10 @@ class Robot:
                 hook[1]()
             answer = self.answer(kind, found)
             person = self.typist(kind, self.whose)
+            if os.environ.get("KESSANDOR_ROBOT_TRACE"):
+                print(f"robot: {kind} {self.whose} {answer!r} at {end}", flush=True)
             if answer is not None and person is not None:
-                if answer == ANY_KEY:
+                if answer == ANY_KEY and kind != "standings":  # a table ends after that key
                     self.press_key(person, end)
                 else:
                     person.type(answer)

@@ -15,7 +15,12 @@ WATCH_LINK = re.compile(rb"Watch link, for spectators:    (\S+)")
 
 
 def from_first_clear(data):
-    return data[data.index(CLEAR.encode()):]
+    """From the game's first screen: a client that came before the game had written anything
+    was sent a clear of its own first."""
+    start = data.index(CLEAR.encode())
+    while data.startswith(CLEAR.encode() * 2, start):
+        start += len(CLEAR)
+    return data[start:]
 
 
 def up_to_standings(data):
@@ -40,6 +45,8 @@ class TwoFriendsAtOneTable(unittest.TestCase):
     def seat_host(self):
         host = join(self.server.url, "--seed", SEED)
         self.addCleanup(host.close)
+        host.wait_for_raw(b"Press any key to sit down")  # time to copy the links first
+        host.type(b"\r")
         host.wait_for(TITLE_MENU)
         return host
 
