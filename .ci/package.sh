@@ -12,8 +12,13 @@ source .ci/lib.sh
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-need_packages cmake make g++ dpkg-dev debhelper libgtest-dev libgmock-dev python3 man-db gzip \
-    lintian binutils g++-mingw-w64-x86-64-posix groff-base unzip
+need_packages dpkg-dev man-db gzip lintian binutils g++-mingw-w64-x86-64-posix groff-base unzip
+# The package's own build dependencies, from debian/control.
+if ! dpkg-checkbuilddeps 2>/dev/null; then
+    section "Installing the build dependencies in debian/control"
+    DEBIAN_FRONTEND=noninteractive apt-get update -q >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -q --no-install-recommends ./ >/dev/null
+fi
 
 fail() {
     echo "FAIL: $*" >&2

@@ -38,7 +38,8 @@ need_packages wine wine64
 command -v wine >/dev/null || { echo "wine is installed but not on PATH" >&2; exit 1; }
 
 WINEPREFIX=$(mktemp -d)
-export WINEPREFIX WINEDEBUG=-all
+# No menu entries or file associations of wine in the user's own desktop folders.
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
 # Set the fresh prefix up first, so the game's deadlines measure the game alone.
 timeout 120 wineboot --init >/dev/null 2>&1 || true
