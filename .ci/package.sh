@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The packaging leg of CI: checks the man page, `cmake --install`, the Debian source package
-# (debian/) and the packages `dpkg-buildpackage -us -uc -b` builds from a clean copy of the
-# checkout, which lintian --pedantic must pass without a single tag, and the Windows zip. The
-# packages are left in build/deb/. Run from the repository: bash .ci/package.sh.
-# KESSANDOR_WINDOWS_BUILD_DIR picks another build directory than the windows preset's.
-# The package build runs the tests too, built with Debian's flags (some 20 s more).
+# The packaging leg of CI. Checks the man page and `cmake --install`; builds the Debian
+# packages with `dpkg-buildpackage -us -uc -b` from a clean copy of the checkout (which runs
+# the tests, compiled with Debian's flags) and checks their contents, Debian's flags, the
+# stripped game and its -dbgsym package, the package's own test (debian/tests/: the packaged
+# game plays every transcript) and lintian --pedantic on the source and both packages, where
+# any tag fails; then the Windows zip. The packages are left in build/deb/.
+# Run from the repository: bash .ci/package.sh. KESSANDOR_WINDOWS_BUILD_DIR picks another
+# build directory than the windows preset's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
@@ -103,6 +105,13 @@ grep -q '^License: Expat$' "$scratch/deb/usr/share/doc/kessandor/copyright" ||
     fail "the copyright file names no licence"
 zcat "$scratch/deb/usr/share/doc/kessandor/changelog.gz" | cmp - debian/changelog ||
     fail "the packaged changelog differs from debian/changelog"
+
+# The package's own test (autopkgtest) on the packaged game: every transcript, byte for byte.
+KESSANDOR="$game" sh debian/tests/transcripts >"$scratch/transcripts.log" 2>&1 || {
+    cat "$scratch/transcripts.log"
+    fail "the packaged game does not play the transcripts"
+}
+tail -n 1 "$scratch/transcripts.log"
 
 # Stripped, with its symbols in the -dbgsym package under the binary's build id.
 readelf -S "$game" | grep -q '\.symtab' && fail "the packaged game is not stripped"
