@@ -8,7 +8,7 @@ MAKEFLAGS += --no-print-directory
 
 play:
 	@mkdir -p build
-	@[ -x build/play/src/kessandor ] || echo "Building the game (the first time takes a minute; see build/play.log)"
+	@[ -x build/play/src/kessandor ] || echo "Building the game (the first time takes a minute; see build/play.log)" >&2
 	@{ cmake --preset play && cmake --build --preset play --target kessandor; } >build/play.log 2>&1 || \
 		{ cat build/play.log; exit 1; }
 	@./build/play/src/kessandor
