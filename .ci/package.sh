@@ -101,8 +101,14 @@ zcat "$scratch/deb/usr/share/man/man6/kessandor.6.gz" | cmp - docs/kessandor.6 |
     fail "the packaged man page differs from docs/kessandor.6"
 complaints=$(man_warnings "$scratch/deb/usr/share/man/man6/kessandor.6.gz")
 [ -z "$complaints" ] || fail "the packaged man page warns:"$'\n'"$complaints"
-grep -q '^License: Expat$' "$scratch/deb/usr/share/doc/kessandor/copyright" ||
-    fail "the copyright file names no licence"
+# debian/copyright holds the licence's text the way Debian wants it: the same text as docs/LICENSE.
+licence=$(sed -n '/^License: Expat$/,/^$/p' "$scratch/deb/usr/share/doc/kessandor/copyright" |
+    sed -n '/^ /{s/^ //;s/^\.$//;p}')
+[ "$licence" = "$(sed '1,/^Copyright/d' docs/LICENSE | sed '1{/^$/d}')" ] ||
+    fail "the licence in debian/copyright is not the text of docs/LICENSE"
+holder=$(sed -n 's/^Copyright (c) //p' docs/LICENSE)
+grep -qxF "Copyright: $holder" "$scratch/deb/usr/share/doc/kessandor/copyright" ||
+    fail "debian/copyright does not name docs/LICENSE's holder, $holder"
 zcat "$scratch/deb/usr/share/doc/kessandor/changelog.gz" | cmp - debian/changelog ||
     fail "the packaged changelog differs from debian/changelog"
 
