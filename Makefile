@@ -1,6 +1,7 @@
 # Thin wrapper over the CMake presets, so a fresh machine needs one command for each job.
 # `play` builds the game alone (no tests, no GoogleTest) and prints nothing but the game: the
-# build's own output goes to build/play.log, shown only when the build fails.
+# build's own output goes to build/play.log, shown only when the build fails (a first build
+# says so in one line on standard error).
 # `test` and `sanitize` need GoogleTest; tests/run.sh runs a failed test once more and names
 # any test that passes only then as flaky.
 MAKEFLAGS += --no-print-directory
