@@ -25,7 +25,7 @@
 #include "console/console.h"
 #include "console/terminal.h"
 #include "discard.h"
-#include "records/format.h"
+#include "records/save_format.h"
 #include "records/records.h"
 #include "screens/computer.h"
 #include "screens/current_game.h"

@@ -14,6 +14,7 @@
 #include "options.h"
 #include "records/records.h"
 #include "screens/flow.h"
+#include "screens/hall_of_fame.h"
 
 namespace {
 

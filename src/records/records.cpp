@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "records/files.h"
+#include "records/text_fields.h"
 
 std::unique_ptr<Records> theRecords;
 
@@ -172,27 +173,20 @@ std::vector<std::string> Records::problems() const {
     return lines;
 }
 
-std::optional<std::string> hallOfFameListing() {
-    std::string problem;
+std::optional<std::string> recordText(std::string& path, std::string& problem) {
     const std::string folder = files::userFolder("XDG_DATA_HOME", ".local/share", problem);
-    const std::string path = folder + "/scores";
-    std::optional<std::string> text;
-    if (!folder.empty()) {
-        text = files::read(path, problem);
-        problem = at(path, problem);
+    if (folder.empty()) {
+        return std::nullopt;
     }
+    path = folder + "/scores";
+    std::optional<std::string> text = files::read(path, problem);
+    problem = at(path, problem);
     if (problem.empty() && text && !text->empty()) {
         problem = checkScoresHeader(firstLine(*text));
         problem = problem.empty() ? problem : path + " " + problem;
     }
     if (!problem.empty()) {
-        std::fprintf(stderr, "kessandor: %s\n", problem.c_str());
         return std::nullopt;
     }
-    std::vector<std::string> notes;
-    std::string listing = hallOfFame(text.value_or(""), notes);
-    for (const std::string& note : notes) {
-        std::fprintf(stderr, "kessandor: %s: %s\n", path.c_str(), note.c_str());
-    }
-    return listing;
+    return text.value_or("");
 }

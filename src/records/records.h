@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "game/game.h"
-#include "records/format.h"
+#include "records/save_format.h"
+#include "records/score_format.h"
 
 // One file of the state folder, and the game it holds when it can be read.
 struct SaveFile {
@@ -69,7 +70,7 @@ private:
 // tools that run the game in-process).
 extern std::unique_ptr<Records> theRecords;
 
-// `kessandor --scores`: the hall of fame, with one note on standard error for each line of the
-// record that cannot be read; nullopt, having said why on standard error, when the record
-// cannot be read at all.
-std::optional<std::string> hallOfFameListing();
+// The record of finished games as it stands: its text (empty when there is none yet), or
+// nullopt with `problem` saying why it cannot be read. `path` is set to the record's file
+// once there is a data folder.
+std::optional<std::string> recordText(std::string& path, std::string& problem);

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "game/position.h"
-#include "records/format.h"
+#include "records/save_format.h"
+#include "records/score_format.h"
 
 namespace {
 

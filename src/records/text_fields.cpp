@@ -1,0 +1,33 @@
+#include "records/text_fields.h"
+
+#include <algorithm>
+#include <array>
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t start = line.find_first_not_of(' ');
+    while (start != std::string_view::npos) {
+        const std::size_t end = std::min(line.find(' ', start), line.size());
+        fields.push_back(line.substr(start, end - start));
+        start = line.find_first_not_of(' ', end);
+    }
+    return fields;
+}
+
+std::string utcTime(std::time_t when) {
+    std::array<char, 32> text{};
+    const std::tm* parts = std::gmtime(&when);
+    if (parts == nullptr ||
+        std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%SZ", parts) == 0) {
+        return "1970-01-01T00:00:00Z";
+    }
+    return text.data();
+}
+
+bool isUtcTime(std::string_view text) {
+    constexpr std::string_view kPattern = "dddd-dd-ddTdd:dd:ddZ";
+    return text.size() == kPattern.size() &&
+           std::equal(kPattern.begin(), kPattern.end(), text.begin(), [](char want, char c) {
+               return want == 'd' ? c >= '0' && c <= '9' : want == c;
+           });
+}
