@@ -1,6 +1,7 @@
 // Kessandor: a turn-based game of interstellar trading for one to five players at one terminal.
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -71,6 +72,12 @@ int printText(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+    // A reader that has gone or a full file-size limit is a failed write like any other, told
+    // in words and with an exit status, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     Options options;
     if (const std::optional<UsageError> error = parseOptions(argc, argv, options)) {
         std::fprintf(stderr, "kessandor: %s (try 'kessandor --help')\n", error->message.c_str());
@@ -100,7 +107,7 @@ int main(int argc, char** argv) {
     theConsole.reset();
     // Told only now, so that nothing is ever written in the middle of a screen.
     for (const std::string& problem : theRecords->problems()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
+        tell(problem);
     }
     return status;
 }

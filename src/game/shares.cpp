@@ -28,7 +28,7 @@ void Game::endDay() {
     s_.currentPlayer = 0;
     for (std::int32_t p = 0; p < s_.playerCount; ++p) {
         Player& player = s_.players.at(p);
-        const std::int64_t dividend = shareValue(p) / 20;
+        const std::int64_t dividend = shareValue(p) / kDividendDivisor;
         player.cash = clampMoney(std::int64_t{player.cash} + dividend + kDailyIncome);
     }
 }
@@ -49,4 +49,27 @@ std::vector<Standing> Game::rankPlayers() const {
         standings.begin(), standings.end(),
         [](const Standing& left, const Standing& right) { return left.netWorth > right.netWorth; });
     return standings;
+}
+
+// Cash comes only from the start, the days' dividends and the merger bonuses. A player's share
+// value never falls but by a merger's conversion, which loses less than one share of the
+// survivor, and no price ever exceeded the worth of all the cells built by now; so the value
+// any day paid on, and any merger's bonus was paid on, is at most today's value plus that
+// much for every merger.
+std::int64_t Game::mostCash(std::int32_t player) const {
+    std::int64_t builtWorth = 0;
+    for (std::int32_t col = 0; col < kColumns; ++col) {
+        for (std::int32_t row = 0; row < kRows; ++row) {
+            const char symbol = cell(col, row);
+            builtWorth +=
+                symbol == kOutpost || (symbol >= 'A' && symbol <= 'E') ? worthOf(col, row) : 0;
+        }
+    }
+    const std::int64_t mostValue = shareValue(player) + std::int64_t{s_.mergeCount} * builtWorth;
+    std::int64_t most =
+        kStartingCash + std::int64_t{s_.day - 1} * (mostValue / kDividendDivisor + kDailyIncome);
+    for (std::int32_t merger = 1; merger <= s_.mergeCount; ++merger) {
+        most += mostValue / merger;  // the bonus of the merger-th merger
+    }
+    return most;
 }

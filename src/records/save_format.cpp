@@ -195,6 +195,33 @@ SavedGame parseSaveBody(std::string_view body) {
     return game;
 }
 
+// What no game played from its start reaches at the start of a turn, though every field is
+// in range: a turn that did not build, a person seated after a computer, more cash than the
+// game so far can have paid. REQUIRES: `state` passes Game::checkState.
+std::string checkStory(const GameState& state) {
+    std::int32_t built = 0;
+    for (const auto& column : state.map) {
+        built += static_cast<std::int32_t>(std::count_if(column.begin(), column.end(), [](char c) {
+            return c == kOutpost || (c >= 'A' && c < 'A' + kCompanyCount);
+        }));
+    }
+    if (built != (state.day - 1) * state.playerCount + state.currentPlayer) {
+        return "the map does not hold one built cell for each turn played";
+    }
+    for (std::int32_t p = 1; p < state.playerCount; ++p) {
+        if (state.players.at(p - 1).computer && !state.players.at(p).computer) {
+            return "a person is seated after a computer";
+        }
+    }
+    const Game game = Game::restore(state).value();
+    for (std::int32_t p = 0; p < state.playerCount; ++p) {
+        if (game.cash(p) > game.mostCash(p)) {
+            return "a player holds more cash than the game so far can have paid";
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 // Every field is taken apart by name, so a field added to the game's state, a company or a
@@ -255,6 +282,9 @@ std::optional<SavedGame> readSave(std::string_view text, std::string& problem) {
         };
         if (broken.empty() && std::any_of(game.state.map.begin(), game.state.map.end(), offered)) {
             broken = "a spot is on offer, as no turn's start has";  // saves come before the offers
+        }
+        if (broken.empty()) {
+            broken = checkStory(game.state);
         }
         if (!broken.empty()) {
             throw Unreadable{std::string("is damaged: ").append(broken)};

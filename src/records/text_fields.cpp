@@ -24,10 +24,18 @@ std::string utcTime(std::time_t when) {
     return text.data();
 }
 
+// The year has four digits or more: the clock may be set far ahead, and what is written must
+// read back.
 bool isUtcTime(std::string_view text) {
-    constexpr std::string_view kPattern = "dddd-dd-ddTdd:dd:ddZ";
-    return text.size() == kPattern.size() &&
-           std::equal(kPattern.begin(), kPattern.end(), text.begin(), [](char want, char c) {
-               return want == 'd' ? c >= '0' && c <= '9' : want == c;
-           });
+    constexpr std::string_view kPattern = "-dd-ddTdd:dd:ddZ";
+    constexpr std::size_t kLongestYear = 12;
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (text.size() < 4 + kPattern.size() || text.size() > kLongestYear + kPattern.size()) {
+        return false;
+    }
+    const std::string_view year = text.substr(0, text.size() - kPattern.size());
+    const std::string_view rest = text.substr(year.size());
+    return std::all_of(year.begin(), year.end(), digit) &&
+           std::equal(kPattern.begin(), kPattern.end(), rest.begin(),
+                      [&digit](char want, char c) { return want == 'd' ? digit(c) : want == c; });
 }

@@ -28,3 +28,7 @@ std::vector<std::string_view> splitFields(std::string_view line);
 std::string utcTime(std::time_t when);
 // Whether `text` is a moment as utcTime writes it.
 bool isUtcTime(std::string_view text);
+// "2026-12-07" of such a moment.
+inline std::string_view datePart(std::string_view time) {
+    return time.substr(0, time.find('T'));
+}

@@ -1,7 +1,6 @@
 #include "screens/hall_of_fame.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <map>
 #include <utility>
@@ -9,6 +8,7 @@
 #include "game/game.h"
 #include "records/records.h"
 #include "records/score_format.h"
+#include "records/text_fields.h"
 
 namespace {
 
@@ -22,12 +22,14 @@ struct Fame {
     std::int32_t computerLevel = -1;
 };
 
-// The name as a terminal shows it safely, padded to 20 columns (a UTF-8 character takes one).
+// The name as a terminal shows it safely, padded to 20 columns: a UTF-8 character takes one,
+// and so does each byte of a name that is not UTF-8.
 std::string paddedName(std::string_view name) {
     std::string shown = Game::visibleName(name);
+    const bool utf8 = Game::isUtf8(shown);
     const auto columns =
-        static_cast<std::size_t>(std::count_if(shown.begin(), shown.end(), [](char c) {
-            return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+        static_cast<std::size_t>(std::count_if(shown.begin(), shown.end(), [utf8](char c) {
+            return !utf8 || (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
         }));
     return shown.append(columns < 20 ? 20 - columns : 1, ' ');
 }
@@ -76,7 +78,8 @@ std::string hallOfFame(std::string_view text, std::vector<std::string>& notes) {
             kinds[{static_cast<std::int32_t>(game->players.size()), game->computerLevel >= 0}];
         std::transform(game->players.begin(), game->players.end(), std::back_inserter(fame),
                        [&game](const PlayerResult& player) {
-                           return Fame{player.name, player.netWorth, game->finishedAt.substr(0, 10),
+                           return Fame{player.name, player.netWorth,
+                                       std::string(datePart(game->finishedAt)),
                                        game->computerLevel};
                        });
     }
@@ -94,13 +97,13 @@ std::optional<std::string> hallOfFameListing() {
     std::string path, problem;
     const std::optional<std::string> text = recordText(path, problem);
     if (!text) {
-        std::fprintf(stderr, "kessandor: %s\n", problem.c_str());
+        tell(problem);
         return std::nullopt;
     }
     std::vector<std::string> notes;
     std::string listing = hallOfFame(*text, notes);
     for (const std::string& note : notes) {
-        std::fprintf(stderr, "kessandor: %s: %s\n", path.c_str(), note.c_str());
+        tell(path + ": " + note);
     }
     return listing;
 }

@@ -1,11 +1,11 @@
 #include "screens/resume.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "console/console.h"
 #include "records/records.h"
+#include "records/text_fields.h"
 #include "screens/current_game.h"
 #include "screens/flow.h"
 
@@ -19,11 +19,12 @@ std::string describe(const SavedGame& save) {
         line.append(p == 0 ? "" : ", ").append(s.players.at(p).name);
     }
     line.append("   day ").append(std::to_string(s.day)).append("   saved ");
-    return line.append(save.savedAt.substr(0, 10)) + " " + save.savedAt.substr(11, 5) + " UTC";
+    const std::string_view date = datePart(save.savedAt);
+    return line.append(date) + " " + save.savedAt.substr(date.size() + 1, 5) + " UTC";
 }
 
 // Lists the saves and reads the number of one until it names one.
-std::size_t chooseSave(const std::vector<const SaveFile*>& saves) {
+std::size_t chooseSave(const std::vector<SaveFile*>& saves) {
     Console& out = *theConsole;
     out.print("[Saved games][:]");
     out.newLines(1);
@@ -41,25 +42,31 @@ std::size_t chooseSave(const std::vector<const SaveFile*>& saves) {
 }  // namespace
 
 bool resumeSavedGame() {
-    const std::vector<SaveFile> saves = theRecords->savedGames();
-    std::vector<const SaveFile*> sound;
-    for (const SaveFile& save : saves) {
+    std::string problem;
+    std::vector<SaveFile> saves = theRecords->savedGames(problem);
+    if (!problem.empty()) {
+        tell(std::string("cannot list the saved games in ").append(theRecords->stateFolder()) +=
+             ": " + problem);
+        return false;
+    }
+    std::vector<SaveFile*> sound;
+    for (SaveFile& save : saves) {
         if (save.game) {
             sound.push_back(&save);
         } else {
-            std::fprintf(stderr, "kessandor: %s %s\n", save.path.c_str(), save.problem.c_str());
+            tell(save.path + " " + save.problem);
         }
     }
     if (sound.empty()) {
         if (saves.empty()) {
             const std::string& folder = theRecords->stateFolder();
-            std::fprintf(stderr, "kessandor: there is no saved game to resume (%s)\n",
-                         folder.empty() ? theRecords->stateProblem().c_str() : folder.c_str());
+            tell(std::string("there is no saved game to resume (")
+                     .append(folder.empty() ? theRecords->stateProblem() : folder) += ")");
         }
         return false;
     }
-    const SaveFile& chosen = *sound.at(sound.size() == 1 ? 0 : chooseSave(sound));
+    SaveFile& chosen = *sound.at(sound.size() == 1 ? 0 : chooseSave(sound));
     theGame = std::make_unique<Game>(Game::restore(chosen.game->state).value());
-    theRecords->resumeFrom(chosen.path);
+    theRecords->resumeFrom(chosen);
     return true;
 }
