@@ -1,18 +1,62 @@
 #include "options.h"
 
+#include <getopt.h>
+
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <string_view>
+#include <vector>
 
 #include "game/game.h"
 
 namespace {
 
+// One option of the command line. To add one: a row here, a field in Options and a case in
+// takeOption.
+struct Spec {
+    const char* name;
+    int key;  // its short letter, or a number above any letter when it has none
+    bool takesValue;
+    bool standsAlone;
+};
+
+enum Key : int { kSeed = 256, kLevel, kResume, kScores, kSaves, kForget };
+
+constexpr std::array<Spec, 9> kSpecs = {{
+    {"help", 'h', false, true},
+    {"version", 'V', false, true},
+    {"scores", kScores, false, true},
+    {"saves", kSaves, false, true},
+    {"forget", kForget, true, true},
+    {"resume", kResume, false, false},
+    {"seed", kSeed, true, false},
+    {"computers", 'c', true, false},
+    {"level", kLevel, true, false},
+}};
+
+const Spec* specOf(int key) {
+    for (const Spec& spec : kSpecs) {
+        if (spec.key == key) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
 UsageError unexpected(std::string_view argument) {
     return {std::string("unexpected argument '").append(argument) += "'"};
 }
 
-std::optional<std::uint32_t> parseSeed(std::string_view text) {
-    std::uint32_t value = 0;
+UsageError needs(const Spec& spec, std::string_view what, std::string_view value) {
+    return {
+        std::string("--").append(spec.name).append(" needs ").append(what).append(", not '").append(
+            value) += "'"};
+}
+
+template <typename Int>
+std::optional<Int> parseNumber(std::string_view text) {
+    Int value = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc() || stop != end) {
@@ -28,51 +72,133 @@ std::optional<std::int32_t> parseComputers(std::string_view text) {
     return text[0] - '0';
 }
 
+// Stores the option `spec` with `value` (empty for an option that takes none).
+std::optional<UsageError> takeOption(const Spec& spec, std::string_view value, Options& options) {
+    switch (spec.key) {
+        case 'h':
+            options.help = true;
+            break;
+        case 'V':
+            options.version = true;
+            break;
+        case kScores:
+            options.scores = true;
+            break;
+        case kSaves:
+            options.saves = true;
+            break;
+        case kResume:
+            options.resume = true;
+            break;
+        case kForget:
+            options.forget = parseNumber<std::int32_t>(value);
+            if (!options.forget || *options.forget < 1) {
+                return needs(spec, "the number of a game that --saves lists", value);
+            }
+            break;
+        case kSeed:
+            options.seed = parseNumber<std::uint32_t>(value);
+            if (!options.seed) {
+                return needs(spec, "a number from 0 to 4294967295", value);
+            }
+            break;
+        case 'c':
+            options.computers = parseComputers(value);
+            if (!options.computers) {
+                return needs(spec, "a number from 1 to 4", value);
+            }
+            break;
+        default:
+            options.level = levelNamed(value);
+            if (!options.level) {
+                return needs(spec, "easy, normal or hard", value);
+            }
+            break;
+    }
+    return std::nullopt;
+}
+
+std::vector<option> longOptions() {
+    std::vector<option> table;
+    for (const Spec& spec : kSpecs) {
+        table.push_back(
+            {spec.name, spec.takesValue ? required_argument : no_argument, nullptr, spec.key});
+    }
+    table.push_back({nullptr, 0, nullptr, 0});
+    return table;
+}
+
+// "+": the first argument that is no option ends them; ":": a missing value is told apart.
+std::string shortOptions() {
+    std::string letters = "+:";
+    for (const Spec& spec : kSpecs) {
+        if (spec.key < kSeed) {
+            letters.append(1, static_cast<char>(spec.key)).append(spec.takesValue ? ":" : "");
+        }
+    }
+    return letters;
+}
+
 }  // namespace
 
 std::optional<UsageError> parseOptions(int argc, const char* const* argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        const bool help = argument == "--help" || argument == "-h";
-        const bool version = argument == "--version" || argument == "-V";
-        const bool scores = argument == "--scores";
-        if ((help || version || scores) && argc > 2) {
-            // They stand alone: after one of them, the next argument is the one out of place.
-            return unexpected(i == 1 ? argv[2] : argument);
+    std::vector<std::string> words(argv, argv + argc);
+    std::vector<char*> pointers;
+    for (std::string& word : words) {
+        pointers.push_back(word.data());
+    }
+    pointers.push_back(nullptr);
+    static const std::vector<option> table = longOptions();
+    static const std::string letters = shortOptions();
+    std::vector<std::string> given;  // each option as it was spelled, in order
+    std::vector<int> seen;
+    bool alone = false;
+    opterr = 0;
+    optind = 0;  // starts afresh, as each call reads a command line of its own
+    for (;;) {
+        int index = -1;
+        const int key = getopt_long(argc, pointers.data(), letters.c_str(), table.data(), &index);
+        if (key == -1) {
+            break;
         }
-        if (help) {
-            options.help = true;
-        } else if (version) {
-            options.version = true;
-        } else if (scores) {
-            options.scores = true;
-        } else if (argument == "--resume" && !options.resume) {
-            options.resume = true;
-        } else if (argument == "--seed" && !options.seed) {
-            const std::string_view value = i + 1 < argc ? argv[++i] : "";
-            options.seed = parseSeed(value);
-            if (!options.seed) {
-                return UsageError{std::string("--seed needs a number from 0 to 4294967295, not '")
-                                      .append(value) += "'"};
-            }
-        } else if ((argument == "--computers" || argument == "-c") && !options.computers) {
-            const std::string_view value = i + 1 < argc ? argv[++i] : "";
-            options.computers = parseComputers(value);
-            if (!options.computers) {
-                return UsageError{std::string(argument)
-                                      .append(" needs a number from 1 to 4, not '")
-                                      .append(value) += "'"};
-            }
-        } else if (argument == "--level" && !options.level) {
-            const std::string_view value = i + 1 < argc ? argv[++i] : "";
-            options.level = levelNamed(value);
-            if (!options.level) {
-                return UsageError{
-                    std::string("--level needs easy, normal or hard, not '").append(value) += "'"};
-            }
-        } else {
-            return unexpected(argument);
+        const std::string_view word = words.at(static_cast<std::size_t>(optind - 1));
+        const Spec* spec = specOf(key == '?' || key == ':' ? optopt : key);
+        std::string spelled(word.substr(0, word.find('=')));  // unknown, or "--name=..."
+        if (index >= 0) {
+            spelled = std::string("--").append(spec->name);
+        } else if (!word.starts_with("--") && spec != nullptr) {
+            spelled = std::string("-").append(1, static_cast<char>(spec->key));
         }
+        if (key == '?') {  // an unknown option, or a value given to one that takes none
+            return optopt != 0 && !word.starts_with("--")
+                       ? unexpected(std::string("-").append(1, static_cast<char>(optopt)))
+                       : unexpected(word);
+        }
+        if (key == ':') {
+            return UsageError{std::string("'").append(spelled) += "' needs a value"};
+        }
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+            return UsageError{std::string("'").append(spelled) += "' is given more than once"};
+        }
+        seen.push_back(key);
+        given.push_back(spelled);
+        alone = alone || spec->standsAlone;
+        if (std::optional<UsageError> error = takeOption(*spec, optarg ? optarg : "", options)) {
+            return error;
+        }
+    }
+    if (optind < argc) {
+        return unexpected(words.at(static_cast<std::size_t>(optind)));
+    }
+    if (alone && given.size() > 1) {
+        // It stands alone: after it, the next option is the one out of place.
+        const auto first = std::find_if(seen.begin(), seen.end(),
+                                        [](int key) { return specOf(key)->standsAlone; });
+        const auto at = static_cast<std::size_t>(first - seen.begin());
+        return unexpected(given.at(at == 0 ? 1 : at));
+    }
+    if (options.level && !options.computers) {
+        return UsageError{"'--level' sets how computer players play, and there are none: add -c N"};
     }
     return std::nullopt;
 }
