@@ -36,12 +36,9 @@ constexpr std::array<Spec, 9> kSpecs = {{
 }};
 
 const Spec* specOf(int key) {
-    for (const Spec& spec : kSpecs) {
-        if (spec.key == key) {
-            return &spec;
-        }
-    }
-    return nullptr;
+    const auto* found = std::find_if(kSpecs.begin(), kSpecs.end(),
+                                     [key](const Spec& spec) { return spec.key == key; });
+    return found == kSpecs.end() ? nullptr : found;
 }
 
 UsageError unexpected(std::string_view argument) {
@@ -119,12 +116,11 @@ std::optional<UsageError> takeOption(const Spec& spec, std::string_view value, O
 }
 
 std::vector<option> longOptions() {
-    std::vector<option> table;
-    for (const Spec& spec : kSpecs) {
-        table.push_back(
-            {spec.name, spec.takesValue ? required_argument : no_argument, nullptr, spec.key});
-    }
-    table.push_back({nullptr, 0, nullptr, 0});
+    std::vector<option> table(kSpecs.size() + 1, option{nullptr, 0, nullptr, 0});
+    std::transform(kSpecs.begin(), kSpecs.end(), table.begin(), [](const Spec& spec) {
+        return option{spec.name, spec.takesValue ? required_argument : no_argument, nullptr,
+                      spec.key};
+    });
     return table;
 }
 
@@ -143,11 +139,9 @@ std::string shortOptions() {
 
 std::optional<UsageError> parseOptions(int argc, const char* const* argv, Options& options) {
     std::vector<std::string> words(argv, argv + argc);
-    std::vector<char*> pointers;
-    for (std::string& word : words) {
-        pointers.push_back(word.data());
-    }
-    pointers.push_back(nullptr);
+    std::vector<char*> pointers(words.size() + 1, nullptr);  // getopt_long takes them writable
+    std::transform(words.begin(), words.end(), pointers.begin(),
+                   [](std::string& word) { return word.data(); });
     static const std::vector<option> table = longOptions();
     static const std::string letters = shortOptions();
     std::vector<std::string> given;  // each option as it was spelled, in order
@@ -183,7 +177,8 @@ std::optional<UsageError> parseOptions(int argc, const char* const* argv, Option
         seen.push_back(key);
         given.push_back(spelled);
         alone = alone || spec->standsAlone;
-        if (std::optional<UsageError> error = takeOption(*spec, optarg ? optarg : "", options)) {
+        if (std::optional<UsageError> error =
+                takeOption(*spec, optarg != nullptr ? optarg : "", options)) {
             return error;
         }
     }

@@ -150,6 +150,7 @@ std::vector<std::string> byAge(std::vector<std::string> paths) {
     }
     std::sort(aged.begin(), aged.end());
     std::vector<std::string> sorted;
+    sorted.reserve(aged.size());
     for (auto& [written, path] : aged) {
         sorted.push_back(std::move(path));
     }

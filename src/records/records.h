@@ -26,9 +26,9 @@
 #include "records/score_format.h"
 
 // The largest save read: a save of five players with the longest names is under 2 KB.
-inline constexpr std::size_t kMostSaveBytes = 64 * 1024;
+inline constexpr std::size_t kMostSaveBytes = std::size_t{64} * 1024;
 // The largest record of finished games read: some 100,000 games.
-inline constexpr std::size_t kMostRecordBytes = 16 * 1024 * 1024;
+inline constexpr std::size_t kMostRecordBytes = std::size_t{16} * 1024 * 1024;
 // How long the end of a game waits for another program to let go of the record.
 inline constexpr std::int32_t kRecordWaitMs = 3000;
 

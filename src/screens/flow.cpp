@@ -52,7 +52,8 @@ void showCredits() {
 void showHallOfFame() {
     Console& out = *theConsole;
     out.clearScreen();
-    std::string path, problem;
+    std::string path;
+    std::string problem;
     const std::optional<std::string> record = recordText(path, problem);
     if (!record) {
         out.print(Game::visibleName("The hall of fame cannot be shown: " + problem));

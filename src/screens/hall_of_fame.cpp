@@ -94,7 +94,8 @@ std::string hallOfFame(std::string_view text, std::vector<std::string>& notes) {
 }
 
 std::optional<std::string> hallOfFameListing() {
-    std::string path, problem;
+    std::string path;
+    std::string problem;
     const std::optional<std::string> text = recordText(path, problem);
     if (!text) {
         tell(problem);
@@ -103,7 +104,7 @@ std::optional<std::string> hallOfFameListing() {
     std::vector<std::string> notes;
     std::string listing = hallOfFame(*text, notes);
     for (const std::string& note : notes) {
-        tell(path + ": " + note);
+        tell(std::string(path).append(": ").append(note));
     }
     return listing;
 }
