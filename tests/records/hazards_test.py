@@ -2,6 +2,7 @@
 """The saves and the record against what another program, another copy of the game or a
 hostile folder can do, through the real binary on pipes:
 - a save in play is locked: a second copy refuses it and cannot delete it;
+- --saves lists every save and --forget deletes one, but not one in play;
 - saves are named and written so that games of other process-id namespaces never collide;
 - a game started after a resumed one from a pipe leaves no save;
 - only regular files of a sane size are read: a huge save, a fifo as the record;
@@ -150,6 +151,39 @@ class Locking(Home):
         save_one(self.home)
         run(self.home, ["--resume"], ["q\n", "y\n", "s\n", "1\n", "Zed\n", "b\n"])
         self.assertEqual(list(state(self.home).iterdir()), [])
+
+
+class SavesList(Home):
+    SAVED = rb"P1, P2   day 3   saved \d{4}-\d\d-\d\d \d\d:\d\d UTC"
+
+    def test_saves_are_listed_and_forgotten_but_not_one_in_play(self):
+        self.assertEqual(run(self.home, ["--saves"], []).stdout, b"No saved games.\n")
+        save = save_one(self.home)
+        cut = state(self.home) / "game-0-cut.save"
+        cut.write_bytes(b"kessandor-save 1\n")
+        listing = run(self.home, ["--saves"], [])
+        self.assertEqual(listing.returncode, 0)
+        self.assertRegex(listing.stdout, b"^1  " + self.SAVED + b"\n2  cannot be resumed: " +
+                         re.escape(bytes(cut)) + b" is truncated: it ends before its last line\n$")
+        forgot = run(self.home, ["--forget", "2"], [])
+        self.assertEqual((forgot.returncode, forgot.stdout, forgot.stderr),
+                         (0, b"Deleted saved game 2: %s\n" % bytes(cut), b""))
+        self.assertFalse(cut.exists())
+        playing = Waiting(self.home, ["--resume"], TURN_MENU, KESSANDOR_SAVE="1")
+        self.assertEqual(run(self.home, ["--saves"], []).stdout,
+                         b"1  in play elsewhere: %s is being played by another copy of "
+                         b"Kessandor\n" % bytes(save))
+        refused = run(self.home, ["--forget", "1"], [])
+        self.assertEqual((refused.returncode, refused.stderr), (1, b"kessandor: %s is being "
+                         b"played by another copy of Kessandor\n" % bytes(save)))
+        self.assertTrue(save.exists())
+        self.assertEqual(playing.end(), (0, b""))
+        forgot = run(self.home, ["--forget", "1"], [])
+        self.assertRegex(forgot.stdout, b"^Deleted saved game 1: " + self.SAVED + b"\n$")
+        self.assertEqual(list(state(self.home).iterdir()), [])
+        none = run(self.home, ["--forget", "5"], [])
+        self.assertEqual((none.returncode, none.stderr),
+                         (1, b"kessandor: there is no saved game 5: there are none\n"))
 
 
 class Files(Home):
