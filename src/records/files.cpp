@@ -194,8 +194,8 @@ Lock::~Lock() {
     }
 }
 
-std::string Lock::removeFile() const {
-    return held() ? remove(path_) : std::string();
+std::string Lock::removeFile() {
+    return held() ? removeLockFile(fd_, path_) : std::string();
 }
 
 }  // namespace files

@@ -76,7 +76,7 @@ public:
     // What kept the lock from being taken; empty while it is held.
     const std::string& problem() const { return problem_; }
     // Removes the lock file while it is still held, so that none is left behind.
-    std::string removeFile() const;
+    std::string removeFile();
 
 private:
     std::string path_;
@@ -111,5 +111,8 @@ int openLockFile(const std::string& path, bool onlyNew);
 // 1 when the lock is taken, 0 when another process holds it, -1 with errno set on failure.
 int tryLock(int fd);
 void closeLockFile(int fd);
+// Removes the lock file `path` that `fd` holds locked. Where an open file cannot be removed
+// (Windows), it is closed first and `fd` becomes -1.
+std::string removeLockFile(int& fd, const std::string& path);
 
 }  // namespace files

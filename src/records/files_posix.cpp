@@ -168,6 +168,12 @@ void closeLockFile(int fd) {
     close(fd);
 }
 
+// Unlinked while still locked: a copy that opened it meanwhile finds it locked, or its save
+// gone once it has the lock.
+std::string removeLockFile(int& /*fd*/, const std::string& path) {
+    return unlink(path.c_str()) == 0 || errno == ENOENT ? std::string() : lastError();
+}
+
 bool inputIsTerminal() {
     return isatty(STDIN_FILENO) == 1;
 }

@@ -68,6 +68,12 @@ void closeLockFile(int fd) {
     _close(fd);  // releases the lock
 }
 
+std::string removeLockFile(int& fd, const std::string& path) {
+    _close(fd);  // an open file cannot be removed here
+    fd = -1;
+    return std::remove(path.c_str()) == 0 || errno == ENOENT ? std::string() : lastError();
+}
+
 std::string makeFolder(const std::string& folder) {
     return _mkdir(folder.c_str()) == 0 || errno == EEXIST ? std::string() : lastError();
 }

@@ -188,7 +188,7 @@ void Records::endGame(const Game& game) {
         // The temporary files first: a save killed in the middle of its write leaves one.
         for (const std::string& problem :
              {files::removeTemporaries(savePath_), at(savePath_, files::remove(savePath_)),
-              saveLock_ ? saveLock_->removeFile() : std::string()}) {
+              at(savePath_ + std::string(kLockSuffix), saveLock_ ? saveLock_->removeFile() : "")}) {
             removeFailure_ = removeFailure_.empty() ? problem : removeFailure_;
         }
         savePath_.clear();
@@ -236,7 +236,8 @@ std::string Records::forget(const SaveFile& save) {
     std::string problem = files::removeTemporaries(save.path);
     const std::string removed = at(save.path, files::remove(save.path));
     problem = problem.empty() ? removed : problem;
-    const std::string unlocked = save.lock ? save.lock->removeFile() : std::string();
+    const std::string unlocked =
+        at(save.path + std::string(kLockSuffix), save.lock ? save.lock->removeFile() : "");
     return problem.empty() ? unlocked : problem;
 }
 
@@ -281,6 +282,16 @@ std::optional<std::string> recordText(std::string& path, std::string& problem) {
     }
     if (!problem.empty()) {
         return std::nullopt;
+    }
+    const std::vector<std::pair<std::string, std::string>> waiting = pendingGames(folder);
+    if (!waiting.empty()) {  // they are the record's, only late
+        if (!text || text->empty()) {
+            text = scoresHeader();
+        }
+        if (!text->ends_with('\n')) {
+            *text += '\n';
+        }
+        addPending(*text, waiting);
     }
     return text.value_or("");
 }

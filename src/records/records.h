@@ -92,8 +92,8 @@ private:
 // tools that run the game in-process).
 extern std::unique_ptr<Records> theRecords;
 
-// The record of finished games as it stands: its text (empty when there is none yet), or
-// nullopt with `problem` saying why it cannot be read. `path` is set to the record's file
+// The record of finished games as it stands, with the games waiting to join it: its text
+// (empty when there is none yet), or nullopt with `problem` saying why it cannot be read. `path` is set to the record's file
 // once there is a data folder.
 std::optional<std::string> recordText(std::string& path, std::string& problem);
 

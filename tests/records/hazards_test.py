@@ -247,6 +247,7 @@ class Files(Home):
                          b"3 seconds: the finished game waits in %s and joins the record with "
                          b"the next game that ends\n" % bytes(pending))
         self.assertFalse((data(self.home) / "scores").exists())
+        self.assertIn(b"2 players, people only:\n   1. P", run(self.home, ["--scores"], []).stdout)
         run(self.home)
         self.assertEqual(len(recorded(self.home)), 2)
         self.assertEqual(recorded(self.home)[0], recorded(self.home)[1])  # the same game twice
