@@ -93,8 +93,8 @@ private:
 extern std::unique_ptr<Records> theRecords;
 
 // The record of finished games as it stands, with the games waiting to join it: its text
-// (empty when there is none yet), or nullopt with `problem` saying why it cannot be read. `path` is
-// set to the record's file once there is a data folder.
+// (empty when there is none yet), or nullopt with `problem` saying why it cannot be read.
+// `path` is set to the record's file once there is a data folder.
 std::optional<std::string> recordText(std::string& path, std::string& problem);
 
 // Prints "kessandor: " and `line` on standard error, every control character in it shown as
