@@ -14,7 +14,7 @@ namespace {
 
 // One option of the command line. To add one: a row here, a field in Options and a case in
 // takeOption.
-struct Spec {
+struct OptionRow {
     const char* name;
     int key;  // its short letter, or a number above any letter when it has none
     bool takesValue;
@@ -23,7 +23,7 @@ struct Spec {
 
 enum Key : int { kSeed = 256, kLevel, kResume, kScores, kSaves, kForget };
 
-constexpr std::array<Spec, 9> kSpecs = {{
+constexpr std::array<OptionRow, 9> kTable = {{
     {"help", 'h', false, true},
     {"version", 'V', false, true},
     {"scores", kScores, false, true},
@@ -35,19 +35,19 @@ constexpr std::array<Spec, 9> kSpecs = {{
     {"level", kLevel, true, false},
 }};
 
-const Spec* specOf(int key) {
-    const auto* found = std::find_if(kSpecs.begin(), kSpecs.end(),
-                                     [key](const Spec& spec) { return spec.key == key; });
-    return found == kSpecs.end() ? nullptr : found;
+const OptionRow* rowOf(int key) {
+    const auto* found = std::find_if(kTable.begin(), kTable.end(),
+                                     [key](const OptionRow& row) { return row.key == key; });
+    return found == kTable.end() ? nullptr : found;
 }
 
 UsageError unexpected(std::string_view argument) {
     return {std::string("unexpected argument '").append(argument) += "'"};
 }
 
-UsageError needs(const Spec& spec, std::string_view what, std::string_view value) {
+UsageError needs(const OptionRow& row, std::string_view what, std::string_view value) {
     return {
-        std::string("--").append(spec.name).append(" needs ").append(what).append(", not '").append(
+        std::string("--").append(row.name).append(" needs ").append(what).append(", not '").append(
             value) += "'"};
 }
 
@@ -69,9 +69,10 @@ std::optional<std::int32_t> parseComputers(std::string_view text) {
     return text[0] - '0';
 }
 
-// Stores the option `spec` with `value` (empty for an option that takes none).
-std::optional<UsageError> takeOption(const Spec& spec, std::string_view value, Options& options) {
-    switch (spec.key) {
+// Stores the option `row` with `value` (empty for an option that takes none).
+std::optional<UsageError> takeOption(const OptionRow& row, std::string_view value,
+                                     Options& options) {
+    switch (row.key) {
         case 'h':
             options.help = true;
             break;
@@ -90,25 +91,25 @@ std::optional<UsageError> takeOption(const Spec& spec, std::string_view value, O
         case kForget:
             options.forget = parseNumber<std::int32_t>(value);
             if (!options.forget || *options.forget < 1) {
-                return needs(spec, "the number of a game that --saves lists", value);
+                return needs(row, "the number of a game that --saves lists", value);
             }
             break;
         case kSeed:
             options.seed = parseNumber<std::uint32_t>(value);
             if (!options.seed) {
-                return needs(spec, "a number from 0 to 4294967295", value);
+                return needs(row, "a number from 0 to 4294967295", value);
             }
             break;
         case 'c':
             options.computers = parseComputers(value);
             if (!options.computers) {
-                return needs(spec, "a number from 1 to 4", value);
+                return needs(row, "a number from 1 to 4", value);
             }
             break;
         default:
             options.level = levelNamed(value);
             if (!options.level) {
-                return needs(spec, "easy, normal or hard", value);
+                return needs(row, "easy, normal or hard", value);
             }
             break;
     }
@@ -116,10 +117,9 @@ std::optional<UsageError> takeOption(const Spec& spec, std::string_view value, O
 }
 
 std::vector<option> longOptions() {
-    std::vector<option> table(kSpecs.size() + 1, option{nullptr, 0, nullptr, 0});
-    std::transform(kSpecs.begin(), kSpecs.end(), table.begin(), [](const Spec& spec) {
-        return option{spec.name, spec.takesValue ? required_argument : no_argument, nullptr,
-                      spec.key};
+    std::vector<option> table(kTable.size() + 1, option{nullptr, 0, nullptr, 0});
+    std::transform(kTable.begin(), kTable.end(), table.begin(), [](const OptionRow& row) {
+        return option{row.name, row.takesValue ? required_argument : no_argument, nullptr, row.key};
     });
     return table;
 }
@@ -127,9 +127,9 @@ std::vector<option> longOptions() {
 // "+": the first argument that is no option ends them; ":": a missing value is told apart.
 std::string shortOptions() {
     std::string letters = "+:";
-    for (const Spec& spec : kSpecs) {
-        if (spec.key < kSeed) {
-            letters.append(1, static_cast<char>(spec.key)).append(spec.takesValue ? ":" : "");
+    for (const OptionRow& row : kTable) {
+        if (row.key < kSeed) {
+            letters.append(1, static_cast<char>(row.key)).append(row.takesValue ? ":" : "");
         }
     }
     return letters;
@@ -156,12 +156,12 @@ std::optional<UsageError> parseOptions(int argc, const char* const* argv, Option
             break;
         }
         const std::string_view word = words.at(static_cast<std::size_t>(optind - 1));
-        const Spec* spec = specOf(key == '?' || key == ':' ? optopt : key);
+        const OptionRow* row = rowOf(key == '?' || key == ':' ? optopt : key);
         std::string spelled(word.substr(0, word.find('=')));  // unknown, or "--name=..."
         if (index >= 0) {
-            spelled = std::string("--").append(spec->name);
-        } else if (!word.starts_with("--") && spec != nullptr) {
-            spelled = std::string("-").append(1, static_cast<char>(spec->key));
+            spelled = std::string("--").append(row->name);
+        } else if (!word.starts_with("--") && row != nullptr) {
+            spelled = std::string("-").append(1, static_cast<char>(row->key));
         }
         if (key == '?') {  // an unknown option, or a value given to one that takes none
             return optopt != 0 && !word.starts_with("--")
@@ -176,9 +176,9 @@ std::optional<UsageError> parseOptions(int argc, const char* const* argv, Option
         }
         seen.push_back(key);
         given.push_back(spelled);
-        alone = alone || spec->standsAlone;
+        alone = alone || row->standsAlone;
         if (std::optional<UsageError> error =
-                takeOption(*spec, optarg != nullptr ? optarg : "", options)) {
+                takeOption(*row, optarg != nullptr ? optarg : "", options)) {
             return error;
         }
     }
@@ -187,8 +187,8 @@ std::optional<UsageError> parseOptions(int argc, const char* const* argv, Option
     }
     if (alone && given.size() > 1) {
         // It stands alone: after it, the next option is the one out of place.
-        const auto first = std::find_if(seen.begin(), seen.end(),
-                                        [](int key) { return specOf(key)->standsAlone; });
+        const auto first =
+            std::find_if(seen.begin(), seen.end(), [](int key) { return rowOf(key)->standsAlone; });
         const auto at = static_cast<std::size_t>(first - seen.begin());
         return unexpected(given.at(at == 0 ? 1 : at));
     }
