@@ -124,9 +124,9 @@ void playOne(std::uint32_t seed, Tally& tally) {
     while (!game.isOver() && !quit) {
         const std::int32_t player = game.currentPlayer();
         for (std::int32_t p = 0; p < game.playerCount(); ++p) {
-            require(game.cash(p) <= game.mostCash(p),
-                    "a player has more cash than the bound "
-                    "saved games are checked against");
+            require(game.leastReceived(p) <= game.mostReceived(p),
+                    "a player has more cash and shares than the bound saved games are checked "
+                    "against");
         }
         game.offerSpots();
         std::int32_t mergers = 0;

@@ -167,9 +167,12 @@ public:
     std::int64_t shareValue(std::int32_t player) const;
     // Cash plus the value of every share, the measure of the winner.
     std::int32_t netWorth(std::int32_t player) const;
-    // More cash than the player can have come by in the game so far, from the day, the
-    // mergers, the map and the player's shares: for telling a forged position from a real one.
-    std::int64_t mostCash(std::int32_t player) const;
+    // For telling a forged position from a played one: at least as much as the player has
+    // received in cash in the game so far, from the day, the mergers, the map and the
+    // player's shares; and at most as much, from the player's cash and shares. A played game
+    // never has the least above the most.
+    std::int64_t mostReceived(std::int32_t player) const;
+    std::int64_t leastReceived(std::int32_t player) const;
 
     // --- Character conversions, usable without a game ---
     static char toUpper(char c);               // a-z to A-Z, all else unchanged

@@ -215,8 +215,8 @@ std::string checkStory(const GameState& state) {
     }
     const Game game = Game::restore(state).value();
     for (std::int32_t p = 0; p < state.playerCount; ++p) {
-        if (game.cash(p) > game.mostCash(p)) {
-            return "a player holds more cash than the game so far can have paid";
+        if (game.leastReceived(p) > game.mostReceived(p)) {
+            return "a player holds more cash and shares than the game so far can have paid";
         }
     }
     return {};

@@ -86,7 +86,12 @@ TEST(SaveFile, ACutChangedNewerOrForeignFileIsRefusedWithTheReason) {
 TEST(SaveFile, AGameNoPlayCanReachIsRefused) {
     const std::vector<std::pair<void (*)(GameState&), std::string>> forgeries = {
         {[](GameState& s) { s.players[0].cash = 2000000000; },
-         "a player holds more cash than the game so far can have paid"},
+         "a player holds more cash and shares than the game so far can have paid"},
+        {[](GameState& s) {  // on day 2, before any merger
+             s.players[4].holdings[0] = 100000;
+             s.mergeCount = 0;
+         },
+         "a player holds more cash and shares than the game so far can have paid"},
         {[](GameState& s) { s.day = 3; },
          "the map does not hold one built cell for each turn played"},
         {[](GameState& s) { s.currentPlayer = 0; },
