@@ -187,7 +187,8 @@ void Records::endGame(const Game& game) {
     if (!savePath_.empty()) {
         // The temporary files first: a save killed in the middle of its write leaves one.
         for (const std::string& problem :
-             {files::removeTemporaries(savePath_), at(savePath_, files::remove(savePath_)),
+             {at(savePath_ + ".*.tmp", files::removeTemporaries(savePath_)),
+              at(savePath_, files::remove(savePath_)),
               at(savePath_ + std::string(kLockSuffix), saveLock_ ? saveLock_->removeFile() : "")}) {
             removeFailure_ = removeFailure_.empty() ? problem : removeFailure_;
         }
@@ -233,7 +234,7 @@ void Records::resumeFrom(SaveFile& save) {
 }
 
 std::string Records::forget(const SaveFile& save) {
-    std::string problem = files::removeTemporaries(save.path);
+    std::string problem = at(save.path + ".*.tmp", files::removeTemporaries(save.path));
     const std::string removed = at(save.path, files::remove(save.path));
     problem = problem.empty() ? removed : problem;
     const std::string unlocked =
