@@ -6,8 +6,9 @@
 // behind the checksum. A save the reader accepts must restore, write back to the same game,
 // and be resumed the way the program resumes: two copies of it in a state folder of the
 // fuzzer's own, so the list of saves shows, and the first one chosen. That game is played to
-// the final standings with every seat handed to the computer, through the program's own day
-// loop and screens. Nothing may crash, leak, hang or break a sanitizer's rule.
+// the final standings with every seat handed to the computer, through the program's own
+// screens, and every position it reaches on the way must be one a save of it would accept. Nothing
+// may crash, leak, hang or break a sanitizer's rule.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,12 +22,13 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "console/console.h"
 #include "console/terminal.h"
 #include "discard.h"
-#include "records/format.h"
 #include "records/records.h"
+#include "records/save_format.h"
 #include "screens/computer.h"
 #include "screens/current_game.h"
 #include "screens/flow.h"
@@ -87,18 +89,41 @@ void resumeFromFiles(std::string_view file) {
     }
 }
 
-// theGame with every seat the computer's, to the final standings. The turn it was saved at is
-// planned at its own level, which looks furthest ahead from the saved position; the rest at
-// easy, which plays out nothing, so a whole game takes milliseconds.
+// What the game would save at the start of this turn must read back: the bounds a save is
+// checked against (the cash a game can have paid, a built cell for every turn) hold for every
+// position play reaches from an accepted one. The seats were all handed to the computer, so
+// the seating is left as the save had it.
+void requireSaveReadsBack(const std::vector<bool>& seats) {
+    GameState state = theGame->state();
+    for (std::size_t p = 0; p < seats.size(); ++p) {
+        state.players.at(p).computer = seats[p];
+    }
+    std::string problem;
+    if (!readSave(writeSave({state, "2026-12-07T19:17:00Z"}), problem)) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        fail("a position played from an accepted save is refused when saved");
+    }
+}
+
+// theGame with every seat the computer's, to the final standings, each turn's position checked
+// as its save would be. The turn it was saved at is planned at its own level, which looks
+// furthest ahead from the saved position; the rest at easy, which plays out nothing, so a whole
+// game takes milliseconds.
 void playOutByComputers() {
+    std::vector<bool> seats;
     for (std::int32_t p = 0; p < theGame->playerCount(); ++p) {
+        seats.push_back(theGame->isComputer(p));
         theGame->setComputer(p);
     }
     showScreens("");
-    if (!theGame->isOver()) {
-        theGame->setComputerLevel(affordableLevel(theGame->computerLevel()));
+    theGame->setComputerLevel(affordableLevel(theGame->computerLevel()));
+    for (std::int32_t level = theGame->computerLevel(); !theGame->isOver(); level = 0) {
+        theGame->setComputerLevel(level);
         computerTurn(theGame->currentPlayer());
         theGame->endTurn();
+        if (!theGame->isOver()) {
+            requireSaveReadsBack(seats);
+        }
     }
     theGame->setComputerLevel(0);
     playGame();

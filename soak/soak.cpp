@@ -123,6 +123,11 @@ void playOne(std::uint32_t seed, Tally& tally) {
     BuildObserver observer{[&tally](char, std::int32_t) { ++tally.formations; }, nullptr};
     while (!game.isOver() && !quit) {
         const std::int32_t player = game.currentPlayer();
+        for (std::int32_t p = 0; p < game.playerCount(); ++p) {
+            require(game.leastReceived(p) <= game.mostReceived(p),
+                    "a player has more cash and shares than the bound saved games are checked "
+                    "against");
+        }
         game.offerSpots();
         std::int32_t mergers = 0;
         observer.companiesMerged = [&mergers](const auto&, std::int32_t, std::int32_t) {

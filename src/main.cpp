@@ -1,6 +1,7 @@
 // Kessandor: a turn-based game of interstellar trading for one to five players at one terminal.
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,17 +17,19 @@
 #include "screens/flow.h"
 #include "table/table.h"
 #include "subcommands.h"
+#include "screens/hall_of_fame.h"
+#include "screens/resume.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
     "Usage: kessandor [--seed N] [-c N [--level easy|normal|hard]] [--resume]\n"
-    "       kessandor --scores | --help | --version\n"
+    "       kessandor --scores | --saves | --forget N | --help | --version\n"
     "\n"
-    "Kessandor is a turn-based game of interstellar trading for one to five players\n"
-    "who share one terminal. Run it without arguments to play: build outposts on the\n"
-    "galaxy map, found and grow shipping companies, buy their shares, and retire with\n"
-    "the highest net worth. See kessandor(6) for the rules.\n"
+    "Kessandor is a turn-based game of interstellar trading for one to five\n"
+    "players who share one terminal. Run it without arguments to play: build\n"
+    "outposts on the galaxy map, found and grow shipping companies, buy their\n"
+    "shares, and retire with the highest net worth. See kessandor(6) for the rules.\n"
     "\n"
     "Options:\n"
     "  --seed N       deal every game of this run from seed N (0 to 4294967295)\n"
@@ -36,10 +39,14 @@ constexpr std::string_view kUsage =
     "                 then 1 to 5 - N\n"
     "  --level L      how well the computer players play: easy, normal (the\n"
     "                 default) or hard\n"
-    "  --resume       go on with a game saved in progress, at the start of the turn\n"
-    "                 it was saved at (with several, choose one), then the title menu\n"
-    "  --scores       show the hall of fame: the ten best net worths for each number\n"
-    "                 of players, games with computers apart, and exit\n"
+    "  --resume       go on with a game saved in progress, at the start of the\n"
+    "                 turn it was saved at (with several, choose one), then the\n"
+    "                 title menu\n"
+    "  --scores       show the hall of fame: the ten best net worths for each\n"
+    "                 number of players, games with computers apart, and exit\n"
+    "  --saves        list the games saved in progress, numbered, and exit\n"
+    "  --forget N     delete the saved game that --saves lists as number N, and\n"
+    "                 exit\n"
     "  -h, --help     show this text and exit\n"
     "  -V, --version  show the version and exit\n"
     "\n"
@@ -47,12 +54,13 @@ constexpr std::string_view kUsage =
     "  $XDG_DATA_HOME/kessandor/scores (default ~/.local/share/kessandor/scores)\n"
     "                 the record of every game that reached the final standings\n"
     "  $XDG_STATE_HOME/kessandor/ (default ~/.local/state/kessandor/)\n"
-    "                 games in progress, saved at the start of every turn; a game that\n"
-    "                 ends with the final standings or a quit removes its file\n"
+    "                 games in progress, saved at the start of every turn; a save\n"
+    "                 is kept until its game ends with the final standings or a\n"
+    "                 quit, or until --forget deletes it: saves never expire\n"
     "\n"
     "Environment:\n"
-    "  KESSANDOR_SAVE  games in progress are saved when standard input is a terminal;\n"
-    "                 1 saves them always, 0 never\n";
+    "  KESSANDOR_SAVE  games in progress are saved when standard input is a\n"
+    "                 terminal; 1 saves them always, 0 never\n";
 
 // A write error on standard output ends the program: nobody would see anything more.
 int cannotWrite(int error) {
@@ -81,6 +89,12 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = runSubcommand(argc, argv)) {
         return *status;
     }
+#ifndef _WIN32
+    // A reader that has gone or a full file-size limit is a failed write like any other, told
+    // in words and with an exit status, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     Options options;
     if (const std::optional<UsageError> error = parseOptions(argc, argv, options)) {
         return usageError(error->message);
@@ -90,6 +104,12 @@ int main(int argc, char** argv) {
     }
     if (options.version) {
         return printText("kessandor " KESSANDOR_VERSION "\n");
+    }
+    if (options.saves || options.forget) {
+        theRecords = std::make_unique<Records>();
+        const std::optional<std::string> done =
+            options.saves ? savesListing() : forgetSave(*options.forget);
+        return done ? printText(done->c_str()) : 1;
     }
     if (options.scores) {
         const std::optional<std::string> listing = hallOfFameListing();
@@ -114,7 +134,7 @@ int main(int argc, char** argv) {
     theConsole.reset();
     // Told only now, so that nothing is ever written in the middle of a screen.
     for (const std::string& problem : theRecords->problems()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
+        tell(problem);
     }
     return status;
 }

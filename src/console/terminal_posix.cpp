@@ -39,11 +39,11 @@ termios cbreakMode{};  // the settings during the wait
 
 // Every signal whose default action ends the program and that comes from outside it (Ctrl-C,
 // Ctrl-\, kill, hang-up, timers, a closed pipe, resource limits...), then the one that
-// suspends it (Ctrl-Z). The faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGSYS)
-// stay with the runtime and the sanitizers, which report them.
+// suspends it (Ctrl-Z) and the one that continues it. The faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL,
+// SIGTRAP, SIGABRT, SIGSYS) stay with the runtime and the sanitizers, which report them.
 std::vector<int> listWaitSignals() {
     std::vector<int> signals = {SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
-                                SIGPIPE, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGTSTP};
+                                SIGPIPE, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGTSTP, SIGCONT};
 #ifdef SIGPOLL
     signals.push_back(SIGPOLL);
 #endif
@@ -135,6 +135,17 @@ extern "C" void onStopSignal(int /*signal*/) {
     errno = savedErrno;
 }
 
+// SIGCONT, from a shell's fg or from anyone after a SIGSTOP, which no handler sees: whoever
+// had the terminal meanwhile may have put it back in line mode, so the wait takes it again.
+// Continued in the background, it leaves the terminal alone until it is in front.
+extern "C" void onContinueSignal(int /*signal*/) {
+    const int savedErrno = errno;
+    if (inForeground()) {
+        applyWaitSettings(cbreakMode);
+    }
+    errno = savedErrno;
+}
+
 // Installs the handler for `signal` and keeps the previous disposition in `previous`. Only a
 // signal that would end the program (or stop it, for Ctrl-Z) as things stand is taken over:
 // one that whoever started the game chose to ignore (nohup, a background job) stays ignored,
@@ -148,6 +159,8 @@ void installHandler(int signal, struct sigaction& previous) {
     }
     if (signal == SIGTSTP) {
         setHandler(signal, onStopSignal);
+    } else if (signal == SIGCONT) {
+        setHandler(signal, onContinueSignal, SIGTTOU);
     } else {
         setHandler(signal, onFatalSignal, SIGTTOU);
     }

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr std::int32_t kFounderShares = 5;
-
 struct Neighbours {
     std::array<std::int32_t, 4> cols{};
     std::array<std::int32_t, 4> rows{};

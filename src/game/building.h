@@ -11,6 +11,8 @@
 // a company gains it.
 inline constexpr std::int32_t kCellWorth = 100;
 inline constexpr std::int32_t kStarCellWorth = 600;  // beside a star
+// The shares the player whose build forms a company gets for nothing.
+inline constexpr std::int32_t kFounderShares = 5;
 
 // What touches a cell on its four sides, as far as companies go.
 struct NeighbourScan {

@@ -209,16 +209,41 @@ void Game::endTurn() {
     }
 }
 
+bool Game::isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80U                    ? 1
+                                   : lead >= 0xC2U && lead < 0xE0U ? 2
+                                   : lead >= 0xE0U && lead < 0xF0U ? 3
+                                   : lead >= 0xF0U && lead < 0xF5U ? 4
+                                                                   : 0;
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0U) != 0x80U) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
 std::string Game::visibleName(std::string_view name) {
+    // Outside UTF-8, a terminal that honours 8-bit controls takes 80 to 9F for C1 controls.
+    const bool utf8 = isUtf8(name);
     std::string shown;
     for (std::size_t i = 0; i < name.size(); ++i) {
         const auto byte = static_cast<unsigned char>(name[i]);
         const bool c1 = byte == 0xC2U && i + 1 < name.size() &&
                         (static_cast<unsigned char>(name[i + 1]) & 0xE0U) == 0x80U;
-        if (c1) {
+        if (c1 && utf8) {
             ++i;  // C2 80 to C2 9F: U+0080 to U+009F, CSI among them
         }
-        shown += byte < 0x20U || byte == 0x7FU || c1 ? '?' : name[i];
+        const bool control =
+            byte < 0x20U || byte == 0x7FU || (!utf8 && byte >= 0x80U && byte <= 0x9FU);
+        shown += control || (c1 && utf8) ? '?' : name[i];
     }
     return shown;
 }

@@ -111,10 +111,12 @@ public:
     std::int32_t mergeCount() const { return s_.mergeCount; }
     // Stores the name as visibleName shows it.
     void setPlayerName(std::string_view name, std::int32_t player);
-    // `name` with every control character (ASCII and the UTF-8 encoded C1 controls) replaced by
-    // a '?', so that a name shown on a screen can never command the terminal. Other bytes,
-    // UTF-8 included, stay as they are.
+    // `name` with every control character (ASCII, the UTF-8 encoded C1 controls, and in a name
+    // that is not UTF-8 the bytes 80 to 9F) replaced by a '?', so that a name shown on a
+    // screen can never command the terminal. Other bytes, UTF-8 included, stay as they are.
     static std::string visibleName(std::string_view name);
+    // Whether `text` is well-formed UTF-8.
+    static bool isUtf8(std::string_view text);
     const std::string& playerName(std::int32_t player) const { return s_.players.at(player).name; }
     // Hands the player to the computer, which plays every game's computers at one level.
     void setComputer(std::int32_t player) { s_.players.at(player).computer = true; }
@@ -165,6 +167,12 @@ public:
     std::int64_t shareValue(std::int32_t player) const;
     // Cash plus the value of every share, the measure of the winner.
     std::int32_t netWorth(std::int32_t player) const;
+    // For telling a forged position from a played one: at least as much as the player has
+    // received in cash in the game so far, from the day, the mergers, the map and the
+    // player's shares; and at most as much, from the player's cash and shares. A played game
+    // never has the least above the most.
+    std::int64_t mostReceived(std::int32_t player) const;
+    std::int64_t leastReceived(std::int32_t player) const;
 
     // --- Character conversions, usable without a game ---
     static char toUpper(char c);               // a-z to A-Z, all else unchanged

@@ -28,7 +28,7 @@ void Game::endDay() {
     s_.currentPlayer = 0;
     for (std::int32_t p = 0; p < s_.playerCount; ++p) {
         Player& player = s_.players.at(p);
-        const std::int64_t dividend = shareValue(p) / 20;
+        const std::int64_t dividend = shareValue(p) / kDividendDivisor;
         player.cash = clampMoney(std::int64_t{player.cash} + dividend + kDailyIncome);
     }
 }
@@ -49,4 +49,42 @@ std::vector<Standing> Game::rankPlayers() const {
         standings.begin(), standings.end(),
         [](const Standing& left, const Standing& right) { return left.netWorth > right.netWorth; });
     return standings;
+}
+
+// Cash comes only from the start, the days' dividends and the merger bonuses. A player's share
+// value never falls but by a merger's conversion, which loses less than one share of the
+// survivor, and no price ever exceeded the worth of all the cells built by now; so the value
+// any day paid on, and any merger's bonus was paid on, is at most today's value plus that
+// much for every merger.
+std::int64_t Game::mostReceived(std::int32_t player) const {
+    std::int64_t builtWorth = 0;
+    for (std::int32_t col = 0; col < kColumns; ++col) {
+        for (std::int32_t row = 0; row < kRows; ++row) {
+            const char symbol = cell(col, row);
+            const bool built =
+                symbol == kOutpost || (symbol >= 'A' && symbol < 'A' + kCompanyCount);
+            builtWorth += built ? worthOf(col, row) : 0;
+        }
+    }
+    const std::int64_t mostValue = shareValue(player) + std::int64_t{s_.mergeCount} * builtWorth;
+    std::int64_t most =
+        kStartingCash + std::int64_t{s_.day - 1} * (mostValue / kDividendDivisor + kDailyIncome);
+    for (std::int32_t merger = 1; merger <= s_.mergeCount; ++merger) {
+        most += mostValue / merger;  // the bonus of the merger-th merger
+    }
+    return most;
+}
+
+// Every company formed is active now or was absorbed by a merger, and gave its founder's
+// shares; every other share was bought, for at least a plain cell's worth, or converted in a
+// merger into no more shares than before.
+std::int64_t Game::leastReceived(std::int32_t player) const {
+    std::int64_t shares = 0;
+    std::int64_t formed = s_.mergeCount;
+    for (std::int32_t company = 0; company < kCompanyCount; ++company) {
+        shares += holdings(player, company);
+        formed += isActive(company) ? 1 : 0;
+    }
+    const std::int64_t bought = std::max<std::int64_t>(0, shares - formed * kFounderShares);
+    return cash(player) + bought * kCellWorth;
 }

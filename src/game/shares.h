@@ -20,5 +20,6 @@ constexpr std::int32_t clampMoney(std::int64_t amount) {
     return static_cast<std::int32_t>(amount > kMost ? kMost : amount < kLeast ? kLeast : amount);
 }
 
-// Every day pays 5 percent of the value of a player's shares plus this.
+// Every day pays 5 percent of the value of a player's shares (its 20th part) plus this.
 inline constexpr std::int32_t kDailyIncome = 150;
+inline constexpr std::int32_t kDividendDivisor = 20;

@@ -1,9 +1,15 @@
 #include "screens/flow.h"
 
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "console/console.h"
 #include "records/records.h"
 #include "screens/computer.h"
 #include "screens/current_game.h"
+#include "screens/hall_of_fame.h"
 #include "screens/resume.h"
 #include "screens/standings.h"
 #include "screens/stock.h"
@@ -43,9 +49,31 @@ void showCredits() {
     out.print("Look for the latest version at https://kessandor.example.org/");
 }
 
+// The same hall of fame as --scores; the old sentence only when no game was ever recorded.
 void showHallOfFame() {
-    theConsole->clearScreen();
-    theConsole->print("Hall of fame is not implemented in this version");
+    Console& out = *theConsole;
+    out.clearScreen();
+    std::string path;
+    std::string problem;
+    const std::optional<std::string> record = recordText(path, problem);
+    if (!record) {
+        out.print(Game::visibleName("The hall of fame cannot be shown: " + problem));
+        return;
+    }
+    if (record->empty()) {
+        out.print("Hall of fame is not implemented in this version");
+        return;
+    }
+    std::vector<std::string> notes;  // the lines left out; --scores names them
+    const std::string listing = hallOfFame(*record, notes);
+    for (std::size_t start = 0; start < listing.size();) {
+        const std::size_t end = listing.find('\n', start);
+        out.print(std::string_view(listing).substr(start, end - start));
+        start = end + 1;
+        if (start < listing.size()) {
+            out.newLines(1);
+        }
+    }
 }
 
 void showInstructions() {

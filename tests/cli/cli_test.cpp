@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -69,6 +70,69 @@ TEST(CommandLine, AnyOtherArgumentIsAUsageErrorNamingIt) {
         EXPECT_TRUE(run.err.starts_with("kessandor: ") && run.err.find(culprit) != npos &&
                     run.err.find("--help") != npos && run.err.find('\n') == run.err.size() - 1)
             << run.err;
+    }
+}
+
+// The forms people type without thinking all start the game (whose input is empty).
+TEST(CommandLine, OptionsTakeTheUsualForms) {
+    for (const std::string args : {"--computers=2", "-c2", "-c 2 --level=easy",
+                                   "--seed=5 -c1 --lev hard", "--seed 5 --", "--com 1"}) {
+        const Outcome run = runGame(args);
+        EXPECT_TRUE(run.status == 0 && run.err.empty()) << args << ": " << run.err;
+        EXPECT_NE(run.out.find("Welcome to Kessandor!"), npos) << args;
+    }
+}
+
+// Where the culprit is not simply the last argument: each message names it.
+TEST(CommandLine, AMisplacedOptionIsNamed) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"-hV", "unexpected argument '-V'"},
+        {"-Vh", "unexpected argument '-h'"},
+        {"--seed 1 --seed=2", "'--seed' is given more than once"},
+        {"-c 1 --computers 2", "'--computers' is given more than once"},
+        {"--seed", "'--seed' needs a value"},
+        {"-c1 -c", "'-c' needs a value"},
+        {"--level hard", "'--level' sets how computer players play, and there are none: add -c N"},
+        {"--saves --forget 1", "unexpected argument '--forget'"},
+        {"-- --seed 1", "unexpected argument '--seed'"},
+        {"--forget=x", "--forget needs the number of a game that --saves lists, not 'x'"},
+        {"--s", "unexpected argument '--s'"},  // --seed, --scores or --saves
+    };
+    for (const auto& [args, message] : cases) {
+        const Outcome run = runGame(args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.err, "kessandor: " + message + " (try 'kessandor --help')\n") << args;
+    }
+}
+
+// An 80-column terminal shows every line whole, the last column left free.
+TEST(CommandLine, HelpAndManualLinesFitIn79Columns) {
+    const auto checkLines = [](const std::string& text, const std::string& what) {
+        std::istringstream lines(text);
+        std::size_t count = 0;
+        for (std::string line; std::getline(lines, line); ++count) {
+            const auto columns = std::count_if(line.begin(), line.end(), [](char c) {
+                return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;  // UTF-8: one each
+            });
+            EXPECT_LE(columns, 79) << what << " line " << count + 1 << ": " << line;
+        }
+        EXPECT_GT(count, 20U) << what;
+    };
+    checkLines(runGame("--help").out, "--help");
+    std::ostringstream source;
+    source << std::ifstream(KESSANDOR_MANUAL).rdbuf();
+    checkLines(source.str(), "the manual's source");
+    if (std::system("man --version >/dev/null 2>&1") == 0) {
+        const std::string shown =
+            testing::TempDir() + "kessandor_manual_" + std::to_string(getpid());
+        ASSERT_EQ(
+            std::system(
+                ("MANWIDTH=80 man -l '" KESSANDOR_MANUAL "' >'" + shown + "' 2>/dev/null").c_str()),
+            0);
+        std::ostringstream text;
+        text << std::ifstream(shown).rdbuf();
+        std::remove(shown.c_str());
+        checkLines(text.str(), "the manual at 80 columns");
     }
 }
 

@@ -6,13 +6,14 @@ import signal
 import termios
 import unittest
 
-from driver import KEY_PROMPT, LINE_MODE, STOCK_MENU, TO_KEY_WAIT, Terminal, died_of
+from driver import CLEAR, KEY_PROMPT, LINE_MODE, STOCK_MENU, TO_KEY_WAIT, Terminal, died_of
 
-# Every signal whose default action ends a program, and that comes from outside it.
+# Every signal whose default action ends a program, and that comes from outside it, but the
+# two the game ignores: a closed pipe and a file-size limit are failed writes it reports.
 ENDING = [signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGHUP, signal.SIGUSR1,
-          signal.SIGUSR2, signal.SIGALRM, signal.SIGPIPE, signal.SIGVTALRM, signal.SIGPROF,
-          signal.SIGXCPU, signal.SIGXFSZ, signal.SIGPOLL, signal.SIGPWR, signal.SIGRTMIN,
-          signal.SIGRTMAX]
+          signal.SIGUSR2, signal.SIGALRM, signal.SIGVTALRM, signal.SIGPROF, signal.SIGXCPU,
+          signal.SIGPOLL, signal.SIGPWR, signal.SIGRTMIN, signal.SIGRTMAX]
+IGNORED = [signal.SIGPIPE, signal.SIGXFSZ]
 TYPED = {signal.SIGINT: b"\x03", signal.SIGQUIT: b"\x1c"}  # Ctrl-C and Ctrl-\
 
 
@@ -28,6 +29,33 @@ class Signals(unittest.TestCase):
                     os.kill(t.pid(), number)
                 self.assertTrue(died_of(t.finish(), number), t.finish())
                 self.assertTrue(t.line_mode(), "echo or line input left off")
+
+    def test_a_closed_pipe_or_a_file_size_limit_does_not_end_the_wait(self):
+        with Terminal() as t:
+            t.send(TO_KEY_WAIT)
+            t.wait_key_wait()
+            for number in IGNORED:
+                os.kill(t.pid(), number)
+            t.wait_key_wait()
+            t.send(" ")
+            t.expect(STOCK_MENU)
+
+    def test_a_stop_and_continue_from_outside_take_the_keyboard_back(self):
+        # SIGSTOP reaches no handler; whoever has the terminal meanwhile may set line mode.
+        with Terminal() as t:
+            t.send(TO_KEY_WAIT)
+            t.expect(KEY_PROMPT)
+            t.wait_key_wait()
+            os.kill(t.pid(), signal.SIGSTOP)
+            t.wait_until(lambda: signal.SIGSTOP in t.stops, "SIGSTOP to stop the game")
+            mode = termios.tcgetattr(t.fd)
+            mode[3] |= LINE_MODE
+            termios.tcsetattr(t.fd, termios.TCSANOW, mode)
+            os.kill(t.pid(), signal.SIGCONT)
+            t.wait_key_wait()  # echo and line input off again
+            t.send("x")  # one key, no Enter
+            self.assertTrue(t.expect(STOCK_MENU).startswith(CLEAR), "the key was echoed")
+            self.assertTrue(t.line_mode(), "echo or line input left off")
 
     def test_a_signal_ignored_at_the_start_stays_ignored(self):
         with Terminal(ignored=[signal.SIGHUP]) as t:  # as nohup starts it

@@ -119,7 +119,7 @@ TEST(GameSetUp, NamesKeepEveryByteButControlCharacters) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"Ann", "Ann"},
         {"\xC3\x9Clle\xE2\x82\xAC", "\xC3\x9Clle\xE2\x82\xAC"},  // UTF-8: Ülle€
-        {"\x80\xFE\xFF~ !", "\x80\xFE\xFF~ !"},                  // not UTF-8, still untouched
+        {"\x80\x9B\xA0\xFE\xFF~ !", "??\xA0\xFE\xFF~ !"},        // not UTF-8: 8-bit C1 controls go
         {"\x1b[2Jx\xC2\x9B"
          "2J\xC2\xA0",
          "?[2Jx?2J\xC2\xA0"},  // C1 CSI goes, U+00A0 stays

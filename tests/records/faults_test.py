@@ -94,8 +94,12 @@ def kills():
             cut += kill_in_a_write(home, (GAME * 3).splitlines(keepends=True))
             games, before = readable(home), games
             assert games >= before, "the record lost a game"
-        left = [path.name.removesuffix(".tmp") for path in temporaries(home)]
-        assert all(name == "scores" or name.endswith(".save") for name in left), left  # one a game
+        # Each temporary file is "<the file it replaces>.<16 random hex digits>.tmp".
+        left = [path.name.removesuffix(".tmp").rsplit(".", 1) for path in temporaries(home)]
+        assert all(len(part) == 16 for _, part in left), left
+        saves_left = [name for name, _ in left if name != "scores"]
+        assert all(name.endswith(".save") for name in saves_left), left
+        assert len(saves_left) == len(set(saves_left)), left  # one a game
         assert cut >= KILLS // 4, "%d of %d kills were in the middle of a write" % (cut, KILLS)
         print("%d kills in the middle of a write of %d; %d games recorded" % (cut, KILLS, games))
 

@@ -28,6 +28,10 @@ def run(home, args, lines, **env):
 
 
 def saves(home):
+    return list(pathlib.Path(home, "state/kessandor").glob("*.save"))
+
+
+def leftovers(home):
     return list(pathlib.Path(home, "state/kessandor").glob("*"))
 
 
@@ -39,7 +43,7 @@ def games(home):
 
 with tempfile.TemporaryDirectory() as whole, tempfile.TemporaryDirectory() as cut:
     unbroken = run(whole, ["--seed", "34"], GAME)
-    assert not saves(whole), "a game played from a pipe left a save"
+    assert not leftovers(whole), "a game played from a pipe left a save"
     first = run(cut, ["--seed", "34"], GAME[:CUT], KESSANDOR_SAVE="1")
     assert re.findall(rb"\[(\w+)'s Turn\] +\[Day: (\d+)\]", first)[-1] == (b"P2", b"3")
     assert len(saves(cut)) == 1, saves(cut)
@@ -47,7 +51,7 @@ with tempfile.TemporaryDirectory() as whole, tempfile.TemporaryDirectory() as cu
     resumed = run(cut, ["--resume"], GAME[TURN:], KESSANDOR_SAVE="0")  # goes with the save
     assert resumed.startswith(b"\f") and b"[P2's Turn]          [Day: 3]" in resumed[:2000]
     assert unbroken.endswith(resumed), "the resumed game went another way"
-    assert not saves(cut), saves(cut)
+    assert not leftovers(cut), leftovers(cut)  # the save, its temporary and its lock file
     assert len(games(whole)) == 1 and games(cut) == games(whole), (games(cut), games(whole))
     run(cut, ["--seed", "34"], GAME[:CUT], KESSANDOR_SAVE="1")  # with another save: a choice
     run(cut, ["--seed", "34"], GAME[:TURN - 6], KESSANDOR_SAVE="1")

@@ -7,19 +7,21 @@
 #include <vector>
 
 #include "game/position.h"
-#include "records/format.h"
+#include "records/save_format.h"
+#include "records/score_format.h"
+#include "records/text_fields.h"
 
 namespace {
 
-// Every field away from its default: five players, two of them the computer's, names that need
+// Every field away from its default: five players, the last two the computer's, names that need
 // escaping, companies with cells, shares and prices, the last offers, a later day and turn.
 SavedGame busyGame() {
     Game game = position(5, {"*AA.", ".+.B", "..CC"}, {{3, 0, 1}, {}, {0, 7, 0}, {}, {1, 1, 1}});
     GameState state = game.state();
     state.offeredColumns = {11, 0, 5, 3, 7};
     state.offeredRows = {8, 0, 4, 2, 6};
-    state.day = 9;
-    state.currentPlayer = 3;
+    state.day = 2;  // six cells built: a turn of each of five players, then one more
+    state.currentPlayer = 1;
     state.mergeCount = 4;
     state.computerLevel = 2;
     state.seed = 4294967295U;
@@ -27,7 +29,7 @@ SavedGame busyGame() {
     for (std::int32_t p = 0; p < kMaxPlayers; ++p) {
         state.players.at(p).name = names.at(p);
         state.players.at(p).cash = 17 * p;
-        state.players.at(p).computer = p % 2 == 1;
+        state.players.at(p).computer = p >= 3;
     }
     EXPECT_EQ(Game::checkState(state), "");
     return {state, "2026-12-07T19:17:00Z"};
@@ -78,6 +80,47 @@ TEST(SaveFile, ACutChangedNewerOrForeignFileIsRefusedWithTheReason) {
     for (const auto& [file, problem] : cases) {
         EXPECT_EQ(problemOf(file), problem);
     }
+}
+
+// Each field in range, but no game played from its start gets there.
+TEST(SaveFile, AGameNoPlayCanReachIsRefused) {
+    const std::vector<std::pair<void (*)(GameState&), std::string>> forgeries = {
+        {[](GameState& s) { s.players[0].cash = 2000000000; },
+         "a player holds more cash and shares than the game so far can have paid"},
+        {[](GameState& s) {  // on day 2, before any merger
+             s.players[4].holdings[0] = 100000;
+             s.mergeCount = 0;
+         },
+         "a player holds more cash and shares than the game so far can have paid"},
+        {[](GameState& s) { s.day = 3; },
+         "the map does not hold one built cell for each turn played"},
+        {[](GameState& s) { s.currentPlayer = 0; },
+         "the map does not hold one built cell for each turn played"},
+        {[](GameState& s) {
+             s.players[2].computer = true;
+             s.players[3].computer = false;
+         },
+         "a person is seated after a computer"},
+    };
+    for (const auto& [forge, problem] : forgeries) {
+        GameState state = busyGame().state;
+        forge(state);
+        EXPECT_EQ(problemOf(writeSave({state, "2026-12-07T19:17:00Z"})), "is damaged: " + problem);
+    }
+}
+
+// Past the year 9999 the times have more digits, and still read back.
+TEST(Times, AYearOfFiveDigitsReadsBack) {
+    const std::string later = utcTime(253402300800);  // the first second of the year 10000
+    EXPECT_EQ(later, "10000-01-01T00:00:00Z");
+    std::string problem;
+    const std::optional<SavedGame> read = readSave(writeSave({busyGame().state, later}), problem);
+    ASSERT_TRUE(read) << problem;
+    EXPECT_EQ(read->savedAt, later);
+    std::string line = writeResult({later, -1, {{"Bo", 6000, 1}}});
+    line.pop_back();
+    ASSERT_TRUE(readResult(line));
+    EXPECT_EQ(readResult(line)->finishedAt, later);
 }
 
 TEST(ScoresFile, AGameIsOneLineThatReadsBack) {

@@ -1,47 +1,22 @@
-#include "records/format.h"
+#include "records/save_format.h"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 #include <initializer_list>
-#include <iterator>
-#include <map>
 #include <numeric>
 #include <utility>
+
+#include "records/names.h"
+#include "records/text_fields.h"
 
 namespace {
 
 constexpr std::string_view kSaveTag = "kessandor-save ";
-constexpr std::string_view kScoresTag = "kessandor-scores ";
 constexpr std::string_view kHexDigits = "0123456789abcdef";
-constexpr std::size_t kHallSize = 10;  // best net worths listed for each kind of game
 
 // A file that cannot be read, with the words that follow its name.
 struct Unreadable {
     std::string what;
 };
-
-template <typename Int>
-std::optional<Int> parseNumber(std::string_view text, int base = 10) {
-    Int value{};
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value, base);
-    if (text.empty() || error != std::errc() || stop != end) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::vector<std::string_view> splitFields(std::string_view line) {
-    std::vector<std::string_view> fields;
-    std::size_t start = line.find_first_not_of(' ');
-    while (start != std::string_view::npos) {
-        const std::size_t end = std::min(line.find(' ', start), line.size());
-        fields.push_back(line.substr(start, end - start));
-        start = line.find_first_not_of(' ', end);
-    }
-    return fields;
-}
 
 // FNV-1a: cheap, and a changed or missing byte shows in it.
 std::uint32_t checksum(std::string_view text) {
@@ -161,14 +136,6 @@ std::string_view checkedSaveBody(std::string_view text) {
     return text.substr(firstEnd + 1, lastStart - firstEnd - 1);
 }
 
-bool isUtcTime(std::string_view text) {
-    constexpr std::string_view kPattern = "dddd-dd-ddTdd:dd:ddZ";
-    return text.size() == kPattern.size() &&
-           std::equal(kPattern.begin(), kPattern.end(), text.begin(), [](char want, char c) {
-               return want == 'd' ? c >= '0' && c <= '9' : want == c;
-           });
-}
-
 SavedGame parseSaveBody(std::string_view body) {
     SaveReader in(body);
     SavedGame game;
@@ -228,107 +195,34 @@ SavedGame parseSaveBody(std::string_view body) {
     return game;
 }
 
-// "people" gives -1; "computers-<level>" the level.
-std::optional<std::int32_t> playersKindNamed(std::string_view mode) {
-    if (mode == "people") {
-        return -1;
-    }
-    constexpr std::string_view kPrefix = "computers-";
-    const auto* found = std::find(kLevelNames.begin(), kLevelNames.end(),
-                                  mode.substr(std::min(kPrefix.size(), mode.size())));
-    if (!mode.starts_with(kPrefix) || found == kLevelNames.end()) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(found - kLevelNames.begin());
-}
-
-// One line of the hall of fame.
-struct Fame {
-    std::string name;
-    std::int32_t netWorth = 0;
-    std::string date;
-    std::int32_t computerLevel = -1;
-};
-
-// The name as a terminal shows it safely, padded to 20 columns (a UTF-8 character takes one).
-std::string paddedName(std::string_view name) {
-    std::string shown = Game::visibleName(name);
-    const auto columns =
-        static_cast<std::size_t>(std::count_if(shown.begin(), shown.end(), [](char c) {
-            return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+// What no game played from its start reaches at the start of a turn, though every field is
+// in range: a turn that did not build, a person seated after a computer, more cash than the
+// game so far can have paid. REQUIRES: `state` passes Game::checkState.
+std::string checkStory(const GameState& state) {
+    std::int32_t built = 0;
+    for (const auto& column : state.map) {
+        built += static_cast<std::int32_t>(std::count_if(column.begin(), column.end(), [](char c) {
+            return c == kOutpost || (c >= 'A' && c < 'A' + kCompanyCount);
         }));
-    return shown.append(columns < 20 ? 20 - columns : 1, ' ');
-}
-
-std::string padded(std::string text, std::size_t width, bool right) {
-    const std::size_t fill = text.size() < width ? width - text.size() : 0;
-    return right ? text.insert(0, fill, ' ') : text.append(fill, ' ');
-}
-
-void listFame(std::string& out, std::vector<Fame>& fame, std::int32_t players, bool computers) {
-    std::stable_sort(fame.begin(), fame.end(),
-                     [](const Fame& a, const Fame& b) { return a.netWorth > b.netWorth; });
-    out.append("\n").append(std::to_string(players)).append(players == 1 ? " player" : " players");
-    out.append(computers ? ", with computers:\n" : ", people only:\n");
-    for (std::size_t i = 0; i < std::min(fame.size(), kHallSize); ++i) {
-        out.append(padded(std::to_string(i + 1), 4, true)).append(". ");
-        out.append(paddedName(fame[i].name));
-        out.append(padded(std::string("$").append(std::to_string(fame[i].netWorth)), 12, false))
-            .append(fame[i].date);
-        if (computers) {
-            out.append("  ").append(kLevelNames.at(fame[i].computerLevel));
-        }
-        out += '\n';
     }
+    if (built != (state.day - 1) * state.playerCount + state.currentPlayer) {
+        return "the map does not hold one built cell for each turn played";
+    }
+    for (std::int32_t p = 1; p < state.playerCount; ++p) {
+        if (state.players.at(p - 1).computer && !state.players.at(p).computer) {
+            return "a person is seated after a computer";
+        }
+    }
+    const Game game = Game::restore(state).value();
+    for (std::int32_t p = 0; p < state.playerCount; ++p) {
+        if (game.leastReceived(p) > game.mostReceived(p)) {
+            return "a player holds more cash and shares than the game so far can have paid";
+        }
+    }
+    return {};
 }
 
 }  // namespace
-
-std::string escapeName(std::string_view name) {
-    if (name.empty()) {
-        return "%";
-    }
-    std::string word;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= ' ' || byte == 0x7F || c == '%') {
-            word.append("%").append(1, kHexDigits[byte >> 4U]).append(1, kHexDigits[byte & 15U]);
-        } else {
-            word += c;
-        }
-    }
-    return word;
-}
-
-std::optional<std::string> unescapeName(std::string_view word) {
-    std::string name;
-    if (word == "%") {
-        return name;
-    }
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (word[i] != '%') {
-            name += word[i];
-            continue;
-        }
-        const std::optional<unsigned> byte = parseNumber<unsigned>(word.substr(i + 1, 2), 16);
-        if (i + 2 >= word.size() || !byte) {
-            return std::nullopt;
-        }
-        name += static_cast<char>(*byte);
-        i += 2;
-    }
-    return word.empty() ? std::nullopt : std::optional(name);
-}
-
-std::string utcTime(std::time_t when) {
-    std::array<char, 32> text{};
-    const std::tm* parts = std::gmtime(&when);
-    if (parts == nullptr ||
-        std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%SZ", parts) == 0) {
-        return "1970-01-01T00:00:00Z";
-    }
-    return text.data();
-}
 
 // Every field is taken apart by name, so a field added to the game's state, a company or a
 // player stops this from compiling until it is saved too.
@@ -389,6 +283,9 @@ std::optional<SavedGame> readSave(std::string_view text, std::string& problem) {
         if (broken.empty() && std::any_of(game.state.map.begin(), game.state.map.end(), offered)) {
             broken = "a spot is on offer, as no turn's start has";  // saves come before the offers
         }
+        if (broken.empty()) {
+            broken = checkStory(game.state);
+        }
         if (!broken.empty()) {
             throw Unreadable{std::string("is damaged: ").append(broken)};
         }
@@ -397,111 +294,4 @@ std::optional<SavedGame> readSave(std::string_view text, std::string& problem) {
         problem = std::move(unreadable.what);
         return std::nullopt;
     }
-}
-
-GameResult resultOf(const Game& game, std::string finishedAt) {
-    GameResult result{std::move(finishedAt), -1, {}};
-    std::int32_t rank = 0;
-    for (const Standing& standing : game.rankPlayers()) {
-        result.players.push_back({game.playerName(standing.player), standing.netWorth, ++rank});
-        if (game.state().players.at(standing.player).computer) {
-            result.computerLevel = game.state().computerLevel;
-        }
-    }
-    return result;
-}
-
-std::string scoresHeader() {
-    return std::string(kScoresTag)
-        .append(std::to_string(kScoresVersion))
-        .append(
-            " (one game a line: when it ended in UTC, the number of players, people or "
-            "computers-LEVEL, then each player's name, net worth and rank)\n");
-}
-
-std::string checkScoresHeader(std::string_view line) {
-    const std::vector<std::string_view> fields = splitFields(line);
-    const std::optional<std::int32_t> version = fields.size() > 1 && line.starts_with(kScoresTag)
-                                                    ? parseNumber<std::int32_t>(fields[1])
-                                                    : std::nullopt;
-    if (!version || *version < 1) {
-        return "is not a Kessandor record of games";
-    }
-    if (*version > kScoresVersion) {
-        return std::string("was written by a newer version of Kessandor (record format ")
-                   .append(std::to_string(*version)) += ")";
-    }
-    return {};
-}
-
-std::string writeResult(const GameResult& result) {
-    std::string line = result.finishedAt;
-    line.append(" ").append(std::to_string(result.players.size()));
-    line.append(result.computerLevel < 0 ? " people" : " computers-");
-    if (result.computerLevel >= 0) {
-        line.append(kLevelNames.at(result.computerLevel));
-    }
-    for (const PlayerResult& player : result.players) {
-        line.append(" ").append(escapeName(player.name));
-        line.append(" ").append(std::to_string(player.netWorth));
-        line.append(" ").append(std::to_string(player.rank));
-    }
-    return line += '\n';
-}
-
-std::optional<GameResult> readResult(std::string_view line) {
-    const std::vector<std::string_view> fields = splitFields(line);
-    const std::optional<std::int32_t> count =
-        fields.size() > 3 ? parseNumber<std::int32_t>(fields[1]) : std::nullopt;
-    const std::optional<std::int32_t> level =
-        fields.size() > 3 ? playersKindNamed(fields[2]) : std::nullopt;
-    if (!count || *count < 1 || *count > kMaxPlayers || !level || !isUtcTime(fields[0]) ||
-        fields.size() != 3 + 3 * static_cast<std::size_t>(*count)) {
-        return std::nullopt;
-    }
-    GameResult result{std::string(fields[0]), *level, {}};
-    for (std::size_t i = 3; i < fields.size(); i += 3) {
-        std::optional<std::string> name = unescapeName(fields[i]);
-        const std::optional<std::int32_t> netWorth = parseNumber<std::int32_t>(fields[i + 1]);
-        const std::optional<std::int32_t> rank = parseNumber<std::int32_t>(fields[i + 2]);
-        if (!name || !netWorth || !rank || *rank < 1 || *rank > *count) {
-            return std::nullopt;
-        }
-        result.players.push_back({std::move(*name), *netWorth, *rank});
-    }
-    return result;
-}
-
-std::string hallOfFame(std::string_view text, std::vector<std::string>& notes) {
-    // (number of players, with computers) -> every player of every such game
-    std::map<std::pair<std::int32_t, bool>, std::vector<Fame>> kinds;
-    std::size_t lineNumber = 1;
-    std::size_t start = text.find('\n');  // after the first line, which names the format
-    while (start != std::string_view::npos && start + 1 < text.size()) {
-        const std::size_t end = std::min(text.find('\n', start + 1), text.size());
-        const std::string_view line = text.substr(start + 1, end - start - 1);
-        ++lineNumber;
-        start = end < text.size() ? end : std::string_view::npos;
-        const std::optional<GameResult> game = readResult(line);
-        if (!game) {
-            notes.push_back(std::string("line ").append(std::to_string(lineNumber)) +=
-                            " cannot be read and is left out");
-            continue;
-        }
-        auto& fame =
-            kinds[{static_cast<std::int32_t>(game->players.size()), game->computerLevel >= 0}];
-        std::transform(game->players.begin(), game->players.end(), std::back_inserter(fame),
-                       [&game](const PlayerResult& player) {
-                           return Fame{player.name, player.netWorth, game->finishedAt.substr(0, 10),
-                                       game->computerLevel};
-                       });
-    }
-    if (kinds.empty()) {
-        return "No games recorded yet.\n";
-    }
-    std::string out = "Hall of fame: the ten best net worths\n";
-    for (auto& [kind, fame] : kinds) {
-        listFame(out, fame, kind.first, kind.second);
-    }
-    return out;
 }
