@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "game/game.h"
-#include "records/format.h"
+#include "records/names.h"
+#include "records/score_format.h"
 
 namespace server {
 

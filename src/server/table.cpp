@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "game/game.h"
-#include "records/format.h"
+
 #include "server/log.h"
 #include "server/metrics.h"
 #include "server/tables.h"

@@ -152,7 +152,7 @@ void Tables::persist() {
     }
     const std::string text = json{{"version", 1}, {"tables", list}}.dump(1) + "\n";
     const std::string path = listPath(config_).string();
-    const std::string problem = files::replace(path, path + ".tmp", text, true);
+    const std::string problem = files::replace(path, text, true);
     if (!problem.empty()) {
         logEvent("table-list-not-written", {{"reason", problem}});
     }

@@ -10,7 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "records/format.h"
+#include "records/names.h"
+#include "records/score_format.h"
 
 namespace table {
 

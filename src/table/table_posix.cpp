@@ -17,7 +17,8 @@
 
 #include "console/console.h"
 #include "console/terminal.h"
-#include "records/format.h"
+#include "records/score_format.h"
+#include "records/text_fields.h"
 #include "table/messages.h"
 #include "table/table.h"
 
