@@ -186,11 +186,13 @@ void Console::print(char c) {
     }
 }
 
+// The watch hears of the read before its prompt is flushed: at a table, the server must know
+// whose answer the prompt asks for by the time anyone can see it.
 void Console::startRead() {
-    flush();
     if (watch_ != nullptr) {
         watch_->beforeRead();
     }
+    flush();
 }
 
 std::int32_t Console::readInt() {

@@ -29,7 +29,8 @@ struct OutputFailed {
 class InputWatch {
 public:
     virtual ~InputWatch() = default;
-    // Before a read takes anything, its prompt flushed. May throw to abandon the read.
+    // Before a read takes anything, just before its prompt is flushed. May throw to abandon
+    // the read.
     virtual void beforeRead() = 0;
     // Before a key wait, the output flushed. False ends the wait at once, as if a key had
     // been pressed.

@@ -16,6 +16,7 @@ public:
     // What to write into an empty terminal to show the current screen: starts with a clear.
     std::string replay() const;
     std::size_t size() const { return log_.size(); }
+    bool endsWith(std::string_view text) const { return log_.ends_with(text); }
 
     // A screen that keeps growing without a clear (someone typing junk at a prompt) keeps
     // only its last lines, which are all a 24-line window shows.

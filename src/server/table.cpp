@@ -27,6 +27,10 @@ constexpr std::size_t kMostPendingKeys = 4096;  // typed ahead of a slow game
 constexpr auto kNoticeEvery = std::chrono::seconds(1);
 constexpr auto kRestartDelay = std::chrono::milliseconds(500);
 constexpr std::size_t kMostCrashesAMinute = 5;
+// The keys a terminal turns into signals or flow control (Ctrl-C, Ctrl-\, Ctrl-Z, Ctrl-Y,
+// Ctrl-S, Ctrl-Q, Ctrl-O) and end of input (Ctrl-D): at a table nobody may stop, freeze or
+// end everyone's game.
+constexpr std::string_view kNeverTyped = "\x03\x1c\x1a\x19\x13\x11\x0f\x04";
 
 const char* stateName(Table::State state) {
     switch (state) {
@@ -50,6 +54,20 @@ std::string describeExit(int status) {
 }
 
 }  // namespace
+
+std::string answerIn(std::string_view keys, bool keyWait) {
+    std::string answer;
+    for (const char c : keys) {
+        if (kNeverTyped.find(c) != std::string_view::npos) {
+            continue;
+        }
+        answer += c;
+        if (keyWait || c == '\r' || c == '\n') {
+            break;  // the answer is complete: nothing more until the game asks again
+        }
+    }
+    return answer;
+}
 
 Table::Table(Tables& tables, TableRecord record)
     : tables_(tables), record_(std::move(record)), restartTimer_(tables.io()) {
@@ -115,6 +133,7 @@ void Table::start() {
         std::make_unique<asio::posix::stream_descriptor>(tables_.io(), game_->releaseTerminal());
     control_ =
         std::make_unique<asio::posix::stream_descriptor>(tables_.io(), game_->releaseControl());
+    control_->non_blocking(true);
     const std::string pid = std::to_string(game_->pid());
     logEvent("game-started", {{"table", id()}, {"pid", pid}, {"resume", resume ? "yes" : "no"}});
     state_ = record_.started ? State::playing : State::lobby;
@@ -135,6 +154,9 @@ void Table::readOutput() {
             if (error) {
                 return;  // the game has gone (EIO once the last slave is closed)
             }
+            // The game tells whose answer a prompt awaits before it writes the prompt: hear
+            // that first, so nobody can answer a prompt the table has not yet heard of.
+            drainControl();
             const std::string_view bytes(outputBuffer_.data(), n);
             if (keysWritten_) {
                 metrics().observeLatency(std::chrono::steady_clock::now() - *keysWritten_);
@@ -144,6 +166,7 @@ void Table::readOutput() {
             for (auto& [viewer, connection] : viewers_) {
                 viewer->sendScreen(std::string(bytes));
             }
+            answerCount();
             readOutput();
         });
 }
@@ -157,6 +180,31 @@ void Table::readControl() {
                                   onControlBytes(std::string_view(controlBuffer_.data(), n));
                                   readControl();
                               });
+}
+
+// The people seated are the people playing: nobody types the number. It is typed once its
+// question shows (the game tells of a read just before its prompt), so it echoes where a
+// person's answer would.
+void Table::answerCount() {
+    constexpr std::string_view kQuestionEnd = "[?]: ";
+    if (!countAsked_ || !screen_.endsWith(kQuestionEnd)) {
+        return;
+    }
+    countAsked_ = false;
+    writeToGame(std::to_string(std::max<std::int32_t>(1, peopleSeated())) + "\r");
+    logEvent("game-set-up", {{"table", id()}, {"people", std::to_string(peopleSeated())}});
+}
+
+void Table::drainControl() {
+    boost::system::error_code error;
+    std::array<char, 4096> bytes{};
+    while (control_) {
+        const std::size_t n = control_->read_some(asio::buffer(bytes), error);
+        if (error || n == 0) {
+            return;  // would_block: nothing more yet (the pending async read sees the rest)
+        }
+        onControlBytes(std::string_view(bytes.data(), n));
+    }
 }
 
 void Table::onControlBytes(std::string_view bytes) {
@@ -204,15 +252,13 @@ void Table::onControl(const ControlMessage& message) {
 
 void Table::onAwait(const Await& await) {
     awaiting_ = await;
-    if (await.who == Await::Who::count) {
-        // The people seated are the people playing: nobody types the number.
-        writeToGame(std::to_string(std::max<std::int32_t>(1, peopleSeated())) + "\r");
-        logEvent("game-set-up", {{"table", id()}, {"people", std::to_string(peopleSeated())}});
-    }
+    answered_ = false;
+    countAsked_ = await.who == Await::Who::count;
+    answerCount();
 }
 
 bool Table::mayType(std::int32_t seat) const {
-    if (seat < 0 || !awaiting_ || state_ == State::finished) {
+    if (seat < 0 || !awaiting_ || answered_ || state_ == State::finished) {
         return false;
     }
     switch (awaiting_->who) {
@@ -356,8 +402,13 @@ void Table::keys(Viewer& viewer, std::string_view bytes) {
         return;
     }
     if (mayType(found->second.seat)) {
-        keysWritten_ = keysWritten_.value_or(std::chrono::steady_clock::now());
-        writeToGame(std::string(bytes));
+        const std::string answer = answerIn(bytes, awaiting_->key);
+        answered_ =
+            awaiting_->key ? !answer.empty() : answer.ends_with('\r') || answer.ends_with('\n');
+        if (!answer.empty()) {
+            keysWritten_ = keysWritten_.value_or(std::chrono::steady_clock::now());
+            writeToGame(answer);
+        }
     } else {
         ++metrics().keysDropped;
         notice(viewer, found->second);

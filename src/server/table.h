@@ -24,6 +24,12 @@ namespace server {
 
 class Tables;
 
+// What of `keys` answers the game's prompt: up to and including the first line end (or the
+// first key of a key wait), without the keys that would signal, freeze or end the game. Keys
+// after the answer are dropped: the next answer waits for the game's next question, so keys
+// typed as the turn passes never answer the next person's prompt.
+std::string answerIn(std::string_view keys, bool keyWait);
+
 // Someone connected to a table: a seated person or a spectator. The table sends through it
 // and never owns it. REQUIRES: a viewer leaves (Table::leave) before it is destroyed.
 class Viewer {
@@ -109,6 +115,9 @@ private:
     void readOutput();
     void readControl();
     void onControlBytes(std::string_view bytes);
+    // Hears at once whatever the game has already told, without waiting.
+    void drainControl();
+    void answerCount();
     void onControl(const ControlMessage& message);
     void onAwait(const Await& await);
     void writeToGame(std::string bytes);
@@ -133,6 +142,8 @@ private:
     std::vector<Seat> seats_;
     std::vector<Player> players_;  // once the game has set them up
     std::optional<Await> awaiting_;
+    bool countAsked_ = false;  // the player-count question is out or coming
+    bool answered_ = false;    // the awaited answer has been written: wait for the next question
     std::int32_t day_ = 0;
     std::map<Viewer*, Connection> viewers_;
     ScreenLog screen_;

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <ctime>
@@ -41,6 +42,9 @@ public:
     explicit StandardInput(Table& table) : table_(table) { discard(); }
     // Drops what was read from the terminal and not yet taken.
     void discard() { setg(buffer_.data(), buffer_.data(), buffer_.data()); }
+    // Whether what was read and not yet taken holds more than white space: a read that starts
+    // now can be answered without waiting.
+    bool holdsAnAnswer() const;
 
 protected:
     int_type underflow() override;
@@ -70,6 +74,18 @@ public:
             dropTypedAhead();
         }
         checkAwaited();
+        announced_ = false;
+        if (!input_.holdsAnAnswer()) {
+            announceRead();  // before the prompt shows: see Console::startRead
+        }
+    }
+
+    // Tells the server whose answer the blocked read awaits, once per read.
+    void announceRead() {
+        if (!announced_) {
+            announced_ = true;
+            tell(seats_.readNotice());
+        }
     }
 
     bool beforeKeyWait() override {
@@ -108,6 +124,7 @@ private:
 
     int fd_;
     bool closed_ = false;
+    bool announced_ = false;  // the read under way has been announced
     Seats seats_;
     LineSplitter lines_;
     StandardInput input_;
@@ -115,8 +132,14 @@ private:
 
 std::unique_ptr<Table> theTable;
 
+bool StandardInput::holdsAnAnswer() const {
+    return std::any_of(gptr(), egptr(), [](char c) {
+        return c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f';
+    });
+}
+
 StandardInput::int_type StandardInput::underflow() {
-    table_.tell(table_.seats().readNotice());
+    table_.announceRead();
     for (;;) {
         table_.awaitInput();
         const ssize_t got = read(STDIN_FILENO, buffer_.data(), buffer_.size());

@@ -120,10 +120,10 @@ private:
 
 struct Abandoned {};
 
-// Table mode's watch: it hears of a read once the prompt is out (the server must never see a
-// notice before the screen it goes with), may abandon the read before it takes anything, and
-// may end a key wait before it starts.
-TEST(Console, AWatchHearsOfEachReadAndKeyWaitOnceTheScreenIsOut) {
+// Table mode's watch: it hears of a read just before the prompt goes out (so the server knows
+// whose answer a prompt asks for before anyone sees it) and of a key wait once its prompt is
+// out, may abandon the read before it takes anything, and may end a key wait before it starts.
+TEST(Console, AWatchHearsOfEachReadBeforeItsPromptAndOfEachKeyWaitAfterIt) {
     struct Watch : InputWatch {
         explicit Watch(const Terminal& terminal) : terminal(terminal) {}
         void beforeRead() override {
@@ -157,8 +157,8 @@ TEST(Console, AWatchHearsOfEachReadAndKeyWaitOnceTheScreenIsOut) {
     console.print("[Press Any Key]");
     console.waitKey();  // ended by the watch: no keyboard is read
     EXPECT_EQ(watch.heard,
-              (std::vector<std::string>{"read after name? ", "read after name? number? ",
-                                        "read after name? number? ",
+              (std::vector<std::string>{"read after ", "read after name? ",
+                                        "read after name? ",
                                         "key after name? number? [Press Any Key]"}));
 }
 
