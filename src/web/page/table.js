@@ -1,0 +1,167 @@
+// The table page: the game's screen, the table's status beside it, and the connection that
+// feeds both. The seat's token is in the address's fragment, which never reaches a server log.
+import { TableConnection } from './connection.js';
+import { wireCopyButtons } from './copy.js';
+import { openScreen } from './screen.js';
+import {
+  describeSeat, describeSpectators, describeState, describeTurn,
+} from './status.js';
+
+const NOTICE_SECONDS = 6;
+
+const page = {
+  connection: document.getElementById('connection'),
+  screen: document.getElementById('screen'),
+  hint: document.getElementById('hint'),
+  turn: document.getElementById('turn'),
+  notice: document.getElementById('notice'),
+  tableId: document.getElementById('table-id'),
+  tableState: document.getElementById('table-state'),
+  seats: document.getElementById('seats'),
+  spectators: document.getElementById('spectators'),
+};
+
+const tableId = decodeURIComponent(location.pathname.split('/')[2] ?? '');
+const me = { role: null, seat: null, host: false };
+let lastStatus = null;
+let noticeTimer = null;
+
+function showLink(id, url) {
+  const box = document.getElementById(`${id}-link`);
+  box.hidden = !url;
+  document.getElementById(`${id}-url`).value = url ?? '';
+}
+
+function showConnection(text, tone) {
+  page.connection.textContent = text;
+  page.connection.dataset.tone = tone;
+  page.screen.classList.toggle('stale', tone !== 'ok');
+}
+
+function showNotice(text) {
+  page.notice.textContent = text;
+  page.notice.hidden = false;
+  clearTimeout(noticeTimer);
+  noticeTimer = setTimeout(() => {
+    page.notice.hidden = true;
+  }, NOTICE_SECONDS * 1000);
+}
+
+function renderSeats(status) {
+  const awaited = status.awaiting?.who === 'player' ? status.awaiting.seat : null;
+  page.seats.replaceChildren(...status.seats.map((seat) => {
+    const item = document.createElement('li');
+    item.classList.toggle('awaited', seat.seat === awaited);
+    item.classList.toggle('mine', seat.seat === me.seat);
+    const name = document.createElement('span');
+    name.className = 'name';
+    name.textContent = seat.name ?? `Player ${seat.seat + 1}`;
+    const about = document.createElement('span');
+    about.className = 'about';
+    about.textContent = describeSeat(seat, me.seat);
+    item.append(name, ' ', about);
+    if (seat.seat === awaited) {
+      const marker = document.createElement('span');
+      marker.className = 'to-play';
+      marker.textContent = 'to play';
+      item.append(' ', marker);
+    }
+    return item;
+  }));
+}
+
+function renderStatus(status) {
+  lastStatus = status;
+  const turn = describeTurn(status, me.seat, me.host);
+  if (page.turn.textContent !== turn.text) {
+    page.turn.textContent = turn.text;
+  }
+  page.turn.classList.toggle('mine', turn.mine);
+  page.tableState.textContent = describeState(status);
+  renderSeats(status);
+  page.spectators.textContent = describeSpectators(status.spectators);
+  document.title = turn.mine ? `Your turn - Kessandor ${tableId}` : `Kessandor ${tableId}`;
+}
+
+function welcome(message, terminal) {
+  Object.assign(me, { role: message.role, seat: message.seat, host: message.host });
+  page.tableId.textContent = message.table;
+  // A join link seats its holder once; from now on this page's own token comes back to the
+  // same seat, also after a reload.
+  if (location.hash.slice(1) !== message.token) {
+    history.replaceState(null, '', `${location.pathname}${location.search}#${message.token}`);
+  }
+  showLink('join', message.join);
+  showLink('watch', message.watch);
+  showLink('own', message.link);
+  const watching = message.role === 'spectator';
+  terminal.options.disableStdin = watching;
+  page.hint.textContent = watching
+    ? 'You are watching: only the players type.'
+    : 'Click or tap the screen to type. Answers end with Enter.';
+}
+
+function showState(state) {
+  switch (state.kind) {
+    case 'connecting':
+      showConnection(state.attempt === 0 ? 'Connecting…' : 'Reconnecting…', 'warn');
+      break;
+    case 'connected':
+      showConnection('Connected', 'ok');
+      break;
+    case 'waiting': {
+      const why = state.reason ? `The server stopped (${state.reason}).`
+                               : 'The connection was lost.';
+      showConnection(`${why} Reconnecting in ${state.seconds} s…`, 'warn');
+      break;
+    }
+    case 'closing':
+      showConnection(`The server is stopping: ${state.reason}. Coming back…`, 'warn');
+      break;
+    case 'refused':
+      showConnection(`Refused: ${state.reason}`, 'bad');
+      page.turn.textContent = `This link does not open the table: ${state.reason}`;
+      page.turn.classList.remove('mine');
+      break;
+    default:
+      break;
+  }
+}
+
+function start() {
+  wireCopyButtons();
+  const token = location.hash.slice(1);
+  const terminal = openScreen(page.screen, { readOnly: false });
+  if (!token) {
+    showConnection('No seat in this link', 'bad');
+    page.turn.textContent = 'This link has no seat in it. Ask the host for the link again.';
+    return;
+  }
+  const scheme = location.protocol === 'https:' ? 'wss:' : 'ws:';
+  const url = `${scheme}//${location.host}/t/${encodeURIComponent(tableId)}/ws`;
+  const connection = new TableConnection(url, token, {
+    onWelcome: (message) => welcome(message, terminal),
+    onScreen: (bytes) => {
+      terminal.reset();
+      terminal.write(bytes);
+    },
+    onOutput: (bytes) => terminal.write(bytes),
+    onStatus: renderStatus,
+    onNotice: showNotice,
+    onState: showState,
+  });
+  terminal.onData((keys) => {
+    if (me.role !== 'player') {
+      return;
+    }
+    if (!connection.sendKeys(keys)) {
+      showNotice('Not connected: those keys were not sent.');
+    } else if (lastStatus && !describeTurn(lastStatus, me.seat, me.host).mine) {
+      showNotice(describeTurn(lastStatus, me.seat, me.host).text);
+    }
+  });
+  connection.connect();
+  terminal.focus();
+}
+
+start();
