@@ -93,8 +93,9 @@ function welcome(message, terminal) {
   }
   showLink('join', message.join);
   showLink('watch', message.watch);
-  showLink('own', message.link);
   const watching = message.role === 'spectator';
+  // A spectator's own link is the spectator link already shown.
+  showLink('own', watching ? null : message.link);
   terminal.options.disableStdin = watching;
   page.hint.textContent = watching
     ? 'You are watching: only the players type.'
