@@ -4,6 +4,12 @@
 // form early, and ends every stock stage at once.
 import { until } from './harness.mjs';
 
+// KESSANDOR_WEB_TRACE=1 prints each answer as it is typed, with the time it took.
+const started = Date.now();
+const trace = process.env.KESSANDOR_WEB_TRACE
+  ? (line) => console.log(`# ${((Date.now() - started) / 1000).toFixed(2)} s: ${line}`)
+  : () => {};
+
 // A prompt at the foot of the screen, and the answer it gets.
 const PROMPTS = [
   { name: 'title menu', pattern: /\[Your Choice\]\[\?\]$/, answer: () => 'S' },
@@ -30,8 +36,11 @@ export function promptOf(rows) {
 // The offered spot beside a star or an outpost or company if there is one, else the first.
 export function chooseSpot(rows) {
   const header = rows.findIndex((row) => /^\s+A  B  C  D  E  F  G  H  I  J  K  L$/.test(row));
-  const offers = rows[rows.findIndex((row) => row.includes('[Here are coordinates you can build on]')) + 1]
-    .trim().split(/\s+/);
+  const heading = rows.findIndex((row) => row.includes('[Here are coordinates you can build on]'));
+  if (header < 0 || heading < 0) {
+    throw new Error(`a build prompt without its map and offers:\n${rows.join('\n')}`);
+  }
+  const offers = rows[heading + 1].trim().split(/\s+/);
   const first = rows[header].indexOf('A');
   const cell = (column, row) => {
     const line = rows[header + 1 + row] ?? '';
@@ -63,9 +72,14 @@ export async function playUntil(game, stop, { seconds = 60 } = {}) {
     if (Date.now() > deadline) {
       throw new Error(`the game did not get there in ${seconds} s:\n${await watcher.screen()}`);
     }
+    // A screen is read once it holds still for one poll: the screen-reader rows follow the
+    // terminal a frame behind, and a frame can catch a screen half drawn.
+    let previous = '';
     const rows = await until('a prompt', async () => {
       const now = await watcher.rows();
-      return promptOf(now) || stop(now, null) ? now : null;
+      const settled = now.join('\n') === previous;
+      previous = now.join('\n');
+      return settled && (promptOf(now) || stop(now, null)) ? now : null;
     }, 20).catch(async (problem) => {
       throw new Error(`${problem.message}; the screen shows:\n${await watcher.screen()}`);
     });
@@ -86,6 +100,7 @@ async function answer(game, prompt, rows) {
   for (let attempt = 0; attempt < 3; attempt += 1) {
     const page = awaitedPage(game.players, watcher.status);
     const notices = page.notices.length;
+    trace(`${page.name} to answer the ${prompt.name}`);
     await page.focus();
     await page.type(text, { enter: !prompt.key });
     const outcome = await until(`the game to take "${text}" at the ${prompt.name}`, async () => {
@@ -94,6 +109,7 @@ async function answer(game, prompt, rows) {
       }
       return (await watcher.screen()) !== before ? 'taken' : null;
     });
+    trace(`${page.name} typed ${JSON.stringify(text)} at the ${prompt.name}: ${outcome}`);
     if (outcome === 'taken') {
       return;
     }

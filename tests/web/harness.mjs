@@ -213,8 +213,13 @@ export class TablePage {
     return until(`"${text}" on ${this.name}'s screen`, async () => (await this.screen()).includes(text), seconds);
   }
 
+  // A person clicks the screen to type there; once it has the keyboard, no more clicks.
   async focus() {
-    await this.page.locator('#screen').click();
+    const focused = await this.page.evaluate(
+      () => document.activeElement?.classList.contains('xterm-helper-textarea') ?? false);
+    if (!focused) {
+      await this.page.locator('#screen').click();
+    }
   }
 
   // Keys as a person types them: characters, then Enter unless it is a single key.

@@ -108,11 +108,11 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     await watcher.focus();
     await watcher.type('Q');
     assert.equal(watcher.keyFramesSent, 0);
-    // Ann's own answer lands right after the prompt: nothing of Bob's went before it.
     assert.equal(await ann.screen(), before);
+    // Had Bob's Q reached the game, Ann's B would now answer its quit question.
     await ann.focus();
     await ann.type('B');
-    await until('Ann\'s B after the prompt', async () => (await ann.rows()).some((row) => /^\[Choice\]\[\?\]  B$/.test(row)));
+    await ann.waitForText('[Where Do you Wish to Build]');
   });
 
   await t.test('a company is formed and announced on every screen', async () => {
@@ -136,7 +136,9 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     assert.match(await bob.screen(), /\[Stock Stage\]/);
   });
 
-  await t.test('a restarted server: the page says so, comes back by itself, and the screen returns', async () => {
+  await t.test('a restarted server: the page says so, comes back by itself, and the turn returns', async () => {
+    // The game is saved at the start of every turn, so that is where it comes back.
+    const { name } = ann.status.awaiting;
     const where = { folder: server.folder, port: server.port };
     await server.stop({ keep: true });
     await ann.page.locator('#connection', { hasText: 'Reconnecting' }).waitFor({ timeout: 10 * SECOND });
@@ -145,10 +147,12 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     for (const page of game.pages) {
       await page.page.locator('#connection', { hasText: 'Connected' }).waitFor({ timeout: 30 * SECOND });
     }
-    await until('the stock stage back on every page', async () => {
+    await until(`${name}'s turn back on every page`, async () => {
       const screens = await Promise.all(game.pages.map((page) => page.screen()));
-      return screens.every((screen) => screen.includes('[Stock Stage]'));
+      return screens.every((screen) => screen === screens[0] && screen.includes(`[${name}'s Turn]`));
     }, 20);
+    await ann.page.locator('#turn', { hasText: name === 'Ann' ? 'Your turn' : `It is ${name}'s turn` })
+      .waitFor({ timeout: 5 * SECOND });
   });
 
   await t.test('the game goes on to its final standings', async () => {

@@ -8,6 +8,7 @@ const created = document.getElementById('created');
 
 const refusals = {
   400: 'The server did not accept these settings.',
+  403: 'This server takes new tables only from its own address: open it by its own link.',
   429: 'Too many new tables from your address. Wait a minute and try again.',
   503: 'The server holds as many tables as it may. Try again later.',
 };

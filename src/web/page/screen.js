@@ -2,7 +2,7 @@
 // given, so that a phone shows the whole screen; the grid itself never changes size, because
 // the game draws for 80 x 24.
 import { Terminal } from './xterm.mjs';
-import { keepTerminalStylesInSheets } from './styles.js';
+import { keepTerminalStylesWithinPolicy } from './styles.js';
 
 const COLUMNS = 80;
 const ROWS = 24;
@@ -31,7 +31,7 @@ export function fontSizeForWidth(width, perPixel) {
 }
 
 export function openScreen(element, { readOnly }) {
-  keepTerminalStylesInSheets();
+  keepTerminalStylesWithinPolicy();
   const terminal = new Terminal({
     cols: COLUMNS,
     rows: ROWS,

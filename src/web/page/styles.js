@@ -1,11 +1,13 @@
-// xterm.js keeps the styles it computes (cell sizes, theme colours) in <style> elements whose
-// text it sets, and a Content-Security-Policy without 'unsafe-inline' rightly refuses to apply
-// such text. The page itself makes no <style> element, so each one asked of this document is
-// the terminal's: it gets an inert <template> in its place (hidden, and of no concern to the
-// policy), and the text it is given goes into a constructed style sheet, which only the page's
-// own scripts can make and the policy allows. xterm.js uses nothing of these elements but
-// textContent and remove().
+// xterm.js styles its screen in two ways that a Content-Security-Policy without
+// 'unsafe-inline' rightly refuses, since in a page's markup they could come from anyone:
+// <style> elements whose text it sets (cell sizes, theme colours), and style attributes it
+// sets on single cells (a selection, true colours). Both are the page's own script at work,
+// so they are carried over to what the policy allows a script to do: the text of each
+// <style> into a constructed style sheet, and each style attribute into the element's
+// CSSOM declarations. The page itself makes no <style> element and sets no style attribute.
 
+// An inert, hidden <template> takes the place of each <style> element the terminal asks for;
+// xterm.js uses nothing of them but textContent and remove().
 function styleStandIn(makeElement) {
   const element = makeElement('template');
   const sheet = new CSSStyleSheet();
@@ -25,9 +27,18 @@ function styleStandIn(makeElement) {
   return element;
 }
 
-export function keepTerminalStylesInSheets() {
+export function keepTerminalStylesWithinPolicy() {
   const makeElement = document.createElement.bind(document);
   document.createElement = (name, options) => (String(name).toLowerCase() === 'style'
     ? styleStandIn(makeElement)
     : makeElement(name, options));
+
+  const setAttribute = Element.prototype.setAttribute;
+  Element.prototype.setAttribute = function setAttributeWithinPolicy(name, value) {
+    if (String(name).toLowerCase() === 'style' && this instanceof HTMLElement) {
+      this.style.cssText = String(value);
+      return;
+    }
+    setAttribute.call(this, name, value);
+  };
 }
