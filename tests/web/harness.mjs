@@ -1,7 +1,7 @@
 // What the browser tests share: the real server in a temporary state folder, Debian's chromium
-// driven by playwright-core, and a table page seen through the test's eyes: its screen (read
-// from the terminal's screen-reader rows, as a screen reader reads it), its status, and the
-// frames it exchanges with the server.
+// driven by playwright-core, and a table page seen through the test's eyes: its screen (the
+// rows the terminal draws, and those it gives a screen reader), its status, and the frames it
+// exchanges with the server.
 import { spawn } from 'node:child_process';
 import { existsSync, mkdtempSync, rmSync, chmodSync, mkdirSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -199,10 +199,19 @@ export class TablePage {
     await this.waitUntilSeated();
   }
 
-  // The screen's 24 rows as the screen reader has them, trailing blanks dropped.
+  // The screen's 24 rows as the page shows them, trailing blanks dropped.
   async rows() {
-    return this.page.evaluate(() => [...document.querySelectorAll('.xterm-accessibility-tree > div')]
-      .map((row) => row.textContent.replace(/\u00a0/g, ' ').trimEnd()));
+    return this.rowsOf('.xterm-rows > div');
+  }
+
+  // The same as the screen reader has them (xterm.js brings them up to date a second late).
+  async screenReaderRows() {
+    return this.rowsOf('.xterm-accessibility-tree > div');
+  }
+
+  async rowsOf(selector) {
+    return this.page.evaluate((rows) => [...document.querySelectorAll(rows)]
+      .map((row) => row.textContent.replace(/\u00a0/g, ' ').trimEnd()), selector);
   }
 
   async screen() {

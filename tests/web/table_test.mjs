@@ -93,6 +93,7 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     await watcher.page.locator('#turn', { hasText: "It is Ann's turn." }).waitFor({ timeout: 5 * SECOND });
     await until('the same screen on every page', () => sameScreen(game.pages));
     assert.match(await ann.page.locator('#seats').innerText(), /Ann[\s\S]*Bob/);
+    await until('the screen reader to have the screen', async () => (await ann.screenReaderRows()).join('\n') === (await ann.screen()));
     await ann.shot(join(artefacts, 'table-start.png'));
     await watcher.shot(join(artefacts, 'phone-start.png'));
   });

@@ -32,6 +32,10 @@ function showLink(id, url) {
   document.getElementById(`${id}-url`).value = url ?? '';
 }
 
+function sentence(text) {
+  return /[.!?]$/.test(text) ? text : `${text}.`;
+}
+
 function showConnection(text, tone) {
   page.connection.textContent = text;
   page.connection.dataset.tone = tone;
@@ -110,14 +114,12 @@ function showState(state) {
     case 'connected':
       showConnection('Connected', 'ok');
       break;
-    case 'waiting': {
-      const why = state.reason ? `The server stopped (${state.reason}).`
-                               : 'The connection was lost.';
-      showConnection(`${why} Reconnecting in ${state.seconds} s…`, 'warn');
+    case 'waiting':
+      showConnection(`${sentence(state.reason ?? 'The connection was lost')} `
+                     + `Reconnecting in ${state.seconds} s…`, 'warn');
       break;
-    }
     case 'closing':
-      showConnection(`The server is stopping: ${state.reason}. Coming back…`, 'warn');
+      showConnection(`${sentence(state.reason)} Reconnecting…`, 'warn');
       break;
     case 'refused':
       showConnection(`Refused: ${state.reason}`, 'bad');
