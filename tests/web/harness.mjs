@@ -3,19 +3,26 @@
 // rows the terminal draws, and those it gives a screen reader), its status, and the frames it
 // exchanges with the server.
 import { spawn } from 'node:child_process';
-import { existsSync, mkdtempSync, rmSync, chmodSync, mkdirSync } from 'node:fs';
+import {
+  chmodSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync,
+} from 'node:fs';
 import { createRequire } from 'node:module';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
 export const CHROMIUM = '/usr/bin/chromium';
+export const DESKTOP = { viewport: { width: 1280, height: 720 } };
+export const PHONE = {
+  viewport: { width: 390, height: 844 }, deviceScaleFactor: 2, isMobile: true, hasTouch: true,
+};
 export const SECOND = 1000;
 
 // Everything the tests need, or the reason they cannot run here.
 export function prerequisites() {
   const modules = process.env.KESSANDOR_WEB_MODULES ?? '';
   const serve = process.env.KESSANDOR_SERVE ?? '';
+  const join = process.env.KESSANDOR_JOIN ?? '';
   if (!existsSync(CHROMIUM)) {
     return { missing: `${CHROMIUM} is not installed (Debian: apt install chromium)` };
   }
@@ -26,7 +33,11 @@ export function prerequisites() {
     return { missing: `the server is not built (${serve || 'KESSANDOR_SERVE'})` };
   }
   const require = createRequire(join(modules, '..', 'package.json'));
-  return { chromium: require('playwright-core').chromium, serve };
+  return {
+    chromium: require('playwright-core').chromium,
+    serve,
+    join: existsSync(join) ? join : null,  // the terminal client, where this build has one
+  };
 }
 
 async function freePort() {
@@ -121,29 +132,33 @@ export async function startServer(serve, again = null) {
   return server;
 }
 
+// Each person gets a browser context of their own, as each has a browser of their own: pages
+// of one context share one window, where only the page in front draws at full speed. The
+// browser itself runs on a fresh temporary profile (Playwright's launch makes one).
 export async function startBrowser(chromium) {
-  const profile = mkdtempSync(join(tmpdir(), 'kessandor-chromium-'));
-  const context = await chromium.launchPersistentContext(profile, {
+  const browser = await chromium.launch({
     executablePath: CHROMIUM,
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
            '--disable-component-update', '--disable-sync', '--no-first-run'],
-    viewport: { width: 1280, height: 720 },
   });
   return {
-    context,
+    async newPage(device = DESKTOP) {
+      const context = await browser.newContext(device);
+      return context.newPage();
+    },
     async close() {
-      await context.close();
-      rmSync(profile, { recursive: true, force: true });
+      await browser.close();
     },
   };
 }
 
 // One table page, and what it has said and heard on its WebSocket.
 export class TablePage {
-  constructor(page, name) {
+  constructor(page, name, device = DESKTOP) {
     this.page = page;
     this.name = name;
+    this.touch = device.hasTouch ?? false;
     this.status = null;
     this.notices = [];
     this.welcome = null;
@@ -166,8 +181,8 @@ export class TablePage {
     });
   }
 
-  static async open(context, url, name) {
-    const table = new TablePage(await context.newPage(), name);
+  static async open(browser, url, name, device = DESKTOP) {
+    const table = new TablePage(await browser.newPage(device), name, device);
     await table.page.goto(url);
     await table.waitUntilSeated();
     return table;
@@ -222,12 +237,17 @@ export class TablePage {
     return until(`"${text}" on ${this.name}'s screen`, async () => (await this.screen()).includes(text), seconds);
   }
 
-  // A person clicks the screen to type there; once it has the keyboard, no more clicks.
-  async focus() {
-    const focused = await this.page.evaluate(
+  async hasKeyboard() {
+    return this.page.evaluate(
       () => document.activeElement?.classList.contains('xterm-helper-textarea') ?? false);
-    if (!focused) {
-      await this.page.locator('#screen').click();
+  }
+
+  // A person clicks (or on a phone taps) the screen to type there; once it has the keyboard,
+  // no more of that.
+  async focus() {
+    if (!(await this.hasKeyboard())) {
+      const screen = this.page.locator('#screen');
+      await (this.touch ? screen.tap() : screen.click());
     }
   }
 
@@ -242,4 +262,31 @@ export class TablePage {
   async shot(path) {
     await this.page.screenshot({ path });
   }
+}
+
+// The terminal client (kessandor join) in a pseudo-terminal of 80 x 24, by util-linux's
+// script, which records everything the client writes to its terminal.
+export function startTerminalClient(client, url) {
+  const folder = mkdtempSync(join(tmpdir(), 'kessandor-join-'));
+  const log = join(folder, 'terminal');
+  const quote = (text) => `'${text.replace(/'/g, "'\\''")}'`;
+  const child = spawn('script', ['-qfec', `stty rows 24 cols 80; exec ${quote(client)} ${quote(url)}`, log],
+                      { stdio: ['pipe', 'ignore', 'ignore'] });
+  return {
+    // The screen since the game last cleared it, as the terminal shows it: the game's bytes
+    // without the client's title and the terminal's own escapes.
+    screen() {
+      let text = existsSync(log) ? readFileSync(log, 'latin1') : '';
+      const clear = text.lastIndexOf('\x1b[H\x1b[2J');
+      text = clear < 0 ? text : text.slice(clear);
+      return text.replace(/\x1b\][^\x07\x1b]*(\x07|\x1b\\)/g, '')
+        .replace(/\x1b\[[0-9;?]*[A-Za-z]/g, '').replace(/\x1b[78=>]/g, '').replace(/\x1b[()][0-9A-Z]/g, '').replace(/\r/g, '')
+        .split('\n').map((row) => row.trimEnd()).join('\n').replace(/\n+$/, '');
+    },
+    async stop() {
+      child.kill('SIGTERM');
+      await new Promise((resolve) => (child.exitCode === null ? child.once('exit', resolve) : resolve()));
+      rmSync(folder, { recursive: true, force: true });
+    },
+  };
 }

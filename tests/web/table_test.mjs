@@ -1,7 +1,8 @@
 // A table in the browser, end to end: the real server and game, Debian's chromium. Two pages
-// play a two-person game (a fixed seed) to its final standings, with a spectator watching;
-// keys out of turn count for nothing, a reloaded page and a restarted server give the screen
-// back. Screenshots go to KESSANDOR_ARTEFACTS.
+// (one of them a phone's) play a two-person game (a fixed seed) to its final standings, with a
+// spectator page and a terminal client (kessandor join) watching the same screens; keys out of
+// turn count for nothing, a reloaded page and a restarted server give the screen back.
+// Screenshots go to KESSANDOR_ARTEFACTS.
 import assert from 'node:assert/strict';
 import { mkdirSync } from 'node:fs';
 import { join } from 'node:path';
@@ -9,7 +10,7 @@ import test from 'node:test';
 
 import { playUntil, promptOf } from './autoplay.mjs';
 import {
-  SECOND, TablePage, prerequisites, startBrowser, startServer, until,
+  PHONE, SECOND, TablePage, prerequisites, startBrowser, startServer, startTerminalClient, until,
 } from './harness.mjs';
 
 const ready = prerequisites();
@@ -35,10 +36,10 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     await browser.close();
     await server.stop();
   });
-  const { context } = browser;
 
   await t.test('the front page opens a table and shows the host its links', async () => {
-    const page = await context.newPage();
+    const page = await browser.newPage();
+    const host = new TablePage(page, 'the host');  // hears the table page's WebSocket later
     const response = await page.goto(`${server.base}/`);
     assert.match(response.headers()['content-security-policy'], /script-src 'self'/);
     await page.selectOption('#computers', '1');
@@ -53,7 +54,6 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     }
     assert.equal(new Set(Object.values(links)).size, 3, 'three different links');
     await page.click('#take-seat');
-    const host = new TablePage(page, 'the host');
     await host.waitUntilSeated();
     assert.equal(host.welcome.host, true);
     await page.locator('#turn', { hasText: 'press S' }).waitFor({ timeout: 5 * SECOND });
@@ -67,10 +67,9 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
   let watcher;
 
   await t.test('two people and a spectator sit at one table', async () => {
-    ann = await TablePage.open(context, table.host, 'Ann');
-    bob = await TablePage.open(context, table.join, 'Bob');
-    watcher = await TablePage.open(context, table.watch, 'the spectator');
-    await watcher.page.setViewportSize({ width: 390, height: 844 });  // a phone
+    ann = await TablePage.open(browser, table.host, 'Ann');
+    bob = await TablePage.open(browser, table.join, 'Bob', PHONE);
+    watcher = await TablePage.open(browser, table.watch, 'the spectator');
     game.players = [ann, bob];
     game.pages = [ann, bob, watcher];
     assert.equal(ann.welcome.seat, 0);
@@ -86,6 +85,28 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     await ann.page.locator('#seats li').nth(1).waitFor({ timeout: 5 * SECOND });
   });
 
+  // The terminal client, where this build has one, watches from a pseudo-terminal.
+  const terminal = ready.join ? startTerminalClient(ready.join, table.watch) : null;
+  t.after(async () => terminal?.stop());
+  const terminalSeesIt = async () => {
+    if (terminal) {
+      await until('the terminal client to show the same screen', async () => terminal.screen() === (await ann.screen()).replace(/\n+$/, ''));
+    }
+  };
+
+  await t.test('on a phone the whole screen fits the width, and a tap brings the keyboard', async () => {
+    const width = PHONE.viewport.width;
+    const { drawn, page } = await bob.page.evaluate(() => ({
+      drawn: document.querySelector('.xterm-screen').getBoundingClientRect().width,
+      page: document.documentElement.scrollWidth,
+    }));
+    assert.ok(drawn <= width && drawn > 0.8 * width, `80 columns ${drawn} px wide on a ${width} px phone`);
+    assert.equal(page, width, 'nothing wider than the phone');
+    assert.equal(await bob.hasKeyboard(), false);
+    await bob.page.locator('#screen').tap();
+    assert.equal(await bob.hasKeyboard(), true);
+  });
+
   await t.test('the players give their names and the first turn is Ann\'s', async () => {
     await playUntil(game, (rows) => rows.some((row) => row.includes("[Ann's Turn]")) && promptOf(rows)?.name === 'turn menu');
     await ann.page.locator('#turn.mine', { hasText: 'Your turn' }).waitFor({ timeout: 5 * SECOND });
@@ -95,7 +116,7 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     assert.match(await ann.page.locator('#seats').innerText(), /Ann[\s\S]*Bob/);
     await until('the screen reader to have the screen', async () => (await ann.screenReaderRows()).join('\n') === (await ann.screen()));
     await ann.shot(join(artefacts, 'table-start.png'));
-    await watcher.shot(join(artefacts, 'phone-start.png'));
+    await bob.shot(join(artefacts, 'phone-start.png'));
   });
 
   await t.test('keys out of turn count for nothing, and a spectator sends none', async () => {
@@ -119,8 +140,9 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
   await t.test('a company is formed and announced on every screen', async () => {
     await playUntil(game, (rows) => rows.some((row) => row.includes('*** New Corporation Formed ***')) && promptOf(rows)?.name === 'announcement');
     await until('the same screen on every page', () => sameScreen(game.pages));
+    await terminalSeesIt();
     await ann.shot(join(artefacts, 'table-announcement.png'));
-    await watcher.shot(join(artefacts, 'phone-announcement.png'));
+    await bob.shot(join(artefacts, 'phone-announcement.png'));
   });
 
   await t.test('the stock stage follows', async () => {
@@ -159,15 +181,16 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
   await t.test('the game goes on to its final standings', async () => {
     await playUntil(game, (rows) => rows.some((row) => row.includes('Final Standings')) && promptOf(rows)?.name === 'final standings', { seconds: 150 });
     await until('the same screen on every page', () => sameScreen(game.pages));
+    await terminalSeesIt();
     const standings = await ann.screen();
     assert.match(standings, /Ann/);
     assert.match(standings, /Bob/);
     await ann.shot(join(artefacts, 'table-standings.png'));
-    await watcher.shot(join(artefacts, 'phone-standings.png'));
+    await bob.shot(join(artefacts, 'phone-standings.png'));
   });
 
   await t.test('a link with an unknown token is refused, and the page stops there', async () => {
-    const page = await context.newPage();
+    const page = await browser.newPage();
     let sockets = 0;
     page.on('websocket', () => { sockets += 1; });
     const id = new URL(table.host).pathname;

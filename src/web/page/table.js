@@ -164,7 +164,11 @@ function start() {
     }
   });
   connection.connect();
-  terminal.focus();
+  // With a mouse the screen takes the keys at once; on a phone the keyboard would cover half
+  // the page before anyone asked for it, so there a tap on the screen brings it.
+  if (matchMedia('(pointer: fine)').matches) {
+    terminal.focus();
+  }
 }
 
 start();
