@@ -22,7 +22,10 @@ export const SECOND = 1000;
 export function prerequisites() {
   const modules = process.env.KESSANDOR_WEB_MODULES ?? '';
   const serve = process.env.KESSANDOR_SERVE ?? '';
-  const join = process.env.KESSANDOR_JOIN ?? '';
+  const client = process.env.KESSANDOR_JOIN ?? '';
+  if (Number(process.versions.node.split('.')[0]) < 20) {
+    return { missing: `Node.js 20 or later for playwright-core (this is ${process.version})` };
+  }
   if (!existsSync(CHROMIUM)) {
     return { missing: `${CHROMIUM} is not installed (Debian: apt install chromium)` };
   }
@@ -36,7 +39,7 @@ export function prerequisites() {
   return {
     chromium: require('playwright-core').chromium,
     serve,
-    join: existsSync(join) ? join : null,  // the terminal client, where this build has one
+    join: existsSync(client) ? client : null,  // the terminal client, where this build has one
   };
 }
 

@@ -81,6 +81,9 @@ function renderStatus(status) {
     page.turn.textContent = turn.text;
   }
   page.turn.classList.toggle('mine', turn.mine);
+  if (turn.mine) {
+    page.notice.hidden = true;  // "It is Ann's turn" is over once it is this page's turn
+  }
   page.tableState.textContent = describeState(status);
   renderSeats(status);
   page.spectators.textContent = describeSpectators(status.spectators);
