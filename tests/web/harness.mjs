@@ -165,6 +165,7 @@ export class TablePage {
     this.status = null;
     this.notices = [];
     this.welcome = null;
+    this.closing = null;
     this.keyFramesSent = 0;
     this.problems = [];
     page.on('pageerror', (error) => this.problems.push(`page error: ${error.message}`));
@@ -202,6 +203,8 @@ export class TablePage {
       this.notices.push(message.text);
     } else if (message.type === 'welcome') {
       this.welcome = message;
+    } else if (message.type === 'closing') {
+      this.closing = message.reason;
     }
   }
 

@@ -10,7 +10,7 @@ import test from 'node:test';
 
 import { playUntil, promptOf } from './autoplay.mjs';
 import {
-  PHONE, SECOND, TablePage, prerequisites, startBrowser, startServer, startTerminalClient, until,
+  DESKTOP, PHONE, SECOND, TablePage, prerequisites, startBrowser, startServer, startTerminalClient, until,
 } from './harness.mjs';
 
 const ready = prerequisites();
@@ -38,7 +38,7 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
   });
 
   await t.test('the front page opens a table and shows the host its links', async () => {
-    const page = await browser.newPage();
+    const page = await browser.newPage({ ...DESKTOP, permissions: ['clipboard-read', 'clipboard-write'] });
     const host = new TablePage(page, 'the host');  // hears the table page's WebSocket later
     const response = await page.goto(`${server.base}/`);
     assert.match(response.headers()['content-security-policy'], /script-src 'self'/);
@@ -53,6 +53,9 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
       assert.match(links[name], link, name);
     }
     assert.equal(new Set(Object.values(links)).size, 3, 'three different links');
+    await page.click('button[data-copy="join-url"]');
+    await page.locator('button[data-copy="join-url"]', { hasText: 'Copied' }).waitFor({ timeout: 5 * SECOND });
+    assert.equal(await page.evaluate(() => navigator.clipboard.readText()), links.join);
     await page.click('#take-seat');
     await host.waitUntilSeated();
     assert.equal(host.welcome.host, true);
@@ -164,6 +167,8 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     const { name } = ann.status.awaiting;
     const where = { folder: server.folder, port: server.port };
     await server.stop({ keep: true });
+    await until('the server to say it is closing', () => ann.closing !== null);
+    await ann.page.locator('#connection', { hasText: ann.closing.replace(/\.$/, '') }).waitFor({ timeout: 10 * SECOND });
     await ann.page.locator('#connection', { hasText: 'Reconnecting' }).waitFor({ timeout: 10 * SECOND });
     assert.equal(await ann.page.locator('#screen.stale').count(), 1);
     server = await startServer(ready.serve, where);
