@@ -37,7 +37,7 @@ function sentence(text) {
 }
 
 function showConnection(text, tone) {
-  page.connection.textContent = text;
+  setText(page.connection, text);
   page.connection.dataset.tone = tone;
   page.screen.classList.toggle('stale', tone !== 'ok');
 }
@@ -51,8 +51,22 @@ function showNotice(text) {
   }, NOTICE_SECONDS * 1000);
 }
 
+// Live regions are read out whenever their text is written, so only changes are written.
+function setText(element, text) {
+  if (element.textContent !== text) {
+    element.textContent = text;
+  }
+}
+
+let seatsShown = '';
+
 function renderSeats(status) {
   const awaited = status.awaiting?.who === 'player' ? status.awaiting.seat : null;
+  const shown = JSON.stringify([status.seats, awaited, me.seat]);
+  if (shown === seatsShown) {
+    return;
+  }
+  seatsShown = shown;
   page.seats.replaceChildren(...status.seats.map((seat) => {
     const item = document.createElement('li');
     item.classList.toggle('awaited', seat.seat === awaited);
@@ -77,16 +91,14 @@ function renderSeats(status) {
 function renderStatus(status) {
   lastStatus = status;
   const turn = describeTurn(status, me.seat, me.host);
-  if (page.turn.textContent !== turn.text) {
-    page.turn.textContent = turn.text;
-  }
+  setText(page.turn, turn.text);
   page.turn.classList.toggle('mine', turn.mine);
   if (turn.mine) {
     page.notice.hidden = true;  // "It is Ann's turn" is over once it is this page's turn
   }
-  page.tableState.textContent = describeState(status);
+  setText(page.tableState, describeState(status));
   renderSeats(status);
-  page.spectators.textContent = describeSpectators(status.spectators);
+  setText(page.spectators, describeSpectators(status.spectators));
   document.title = turn.mine ? `Your turn - Kessandor ${tableId}` : `Kessandor ${tableId}`;
 }
 
