@@ -113,6 +113,9 @@ async function answer(game, prompt, rows) {
     if (outcome === 'taken') {
       return;
     }
+    // Refused: the status about to arrive names the page whose turn it is.
+    await until(`the status to name someone other than ${page.name} at the ${prompt.name}`,
+                () => awaitedPage(game.players, watcher.status) !== page, 5);
   }
   throw new Error(`no page could answer the ${prompt.name}`);
 }
