@@ -45,6 +45,13 @@ function showTable(table) {
   document.getElementById('take-seat').focus();
 }
 
+// The level matters only when there are computers to play at it.
+const showLevel = () => {
+  form.elements.level.disabled = form.elements.computers.value === '0';
+};
+form.elements.computers.addEventListener('change', showLevel);
+showLevel();
+
 form.addEventListener('submit', async (event) => {
   event.preventDefault();
   error.hidden = true;
