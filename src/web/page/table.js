@@ -77,13 +77,14 @@ function renderSeats(status) {
     const about = document.createElement('span');
     about.className = 'about';
     about.textContent = describeSeat(seat, me.seat);
-    item.append(name, ' ', about);
+    item.append(name, ' ');
     if (seat.seat === awaited) {
       const marker = document.createElement('span');
       marker.className = 'to-play';
       marker.textContent = 'to play';
-      item.append(' ', marker);
+      item.append(marker, ' ');
     }
+    item.append(about);
     return item;
   }));
 }
