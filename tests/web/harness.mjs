@@ -166,6 +166,7 @@ export class TablePage {
     this.notices = [];
     this.welcome = null;
     this.closing = null;
+    this.restarts = 0;  // statuses that said the game was being restarted
     this.keyFramesSent = 0;
     this.problems = [];
     page.on('pageerror', (error) => this.problems.push(`page error: ${error.message}`));
@@ -199,6 +200,7 @@ export class TablePage {
     const message = JSON.parse(payload);
     if (message.type === 'status') {
       this.status = message;
+      this.restarts += message.state === 'restarting' ? 1 : 0;
     } else if (message.type === 'notice') {
       this.notices.push(message.text);
     } else if (message.type === 'welcome') {

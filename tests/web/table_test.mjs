@@ -122,7 +122,7 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     await bob.shot(join(artefacts, 'phone-start.png'));
   });
 
-  await t.test('keys out of turn count for nothing, and a spectator sends none', async () => {
+  await t.test('keys out of turn count for nothing, a spectator sends none, and signals none', async () => {
     const before = await ann.screen();
     const notices = bob.notices.length;
     await bob.focus();
@@ -134,10 +134,15 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     await watcher.type('Q');
     assert.equal(watcher.keyFramesSent, 0);
     assert.equal(await ann.screen(), before);
+    // Ctrl-C and Ctrl-Z from the page whose turn it is would end or stop the game itself.
+    await ann.focus();
+    await ann.page.keyboard.press('Control+c');
+    await ann.page.keyboard.press('Control+z');
     // Had Bob's Q reached the game, Ann's B would now answer its quit question.
     await ann.focus();
     await ann.type('B');
     await ann.waitForText('[Where Do you Wish to Build]');
+    assert.equal(ann.restarts, 0, 'the game was restarted');
   });
 
   await t.test('a company is formed and announced on every screen', async () => {

@@ -8,6 +8,21 @@ import {
 } from './status.js';
 
 const NOTICE_SECONDS = 6;
+// Ctrl-C, Ctrl-Z and Ctrl-\ would reach the table's game as signals that end or stop it. At a
+// terminal they leave or suspend the client; a page has nothing of the kind to do with them.
+const SIGNAL_KEYS = /[\x03\x1a\x1c]/g;
+
+// Ctrl-C (Cmd-C) with part of the screen selected copies it, as in any page.
+function copySelectionOnCtrlC(terminal) {
+  terminal.attachCustomKeyEventHandler((event) => {
+    const copy = event.type === 'keydown' && (event.ctrlKey || event.metaKey)
+      && event.key.toLowerCase() === 'c' && terminal.hasSelection();
+    if (copy) {
+      navigator.clipboard?.writeText(terminal.getSelection()).catch(() => {});
+    }
+    return !copy;
+  });
+}
 
 const page = {
   connection: document.getElementById('connection'),
@@ -169,8 +184,10 @@ function start() {
     onNotice: showNotice,
     onState: showState,
   });
-  terminal.onData((keys) => {
-    if (me.role !== 'player') {
+  copySelectionOnCtrlC(terminal);
+  terminal.onData((typed) => {
+    const keys = typed.replace(SIGNAL_KEYS, '');
+    if (me.role !== 'player' || keys === '') {
       return;
     }
     if (!connection.sendKeys(keys)) {
