@@ -5,6 +5,6 @@ std::string_view contentSecurityPolicy() {
     // The terminal's own computed styles reach the page as constructed style sheets
     // (page/styles.js), which a policy without 'unsafe-inline' allows.
     return "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; "
-           "img-src 'self'; font-src 'self'; base-uri 'none'; form-action 'none'; "
+           "img-src 'self'; base-uri 'none'; form-action 'none'; "
            "frame-ancestors 'none'";
 }
