@@ -68,14 +68,15 @@ export async function until(what, check, seconds = 10) {
 }
 
 // The real server on a port of its own, its tables in a folder that goes with it.
-// Given the folder and port of a stopped one, it starts again on the same tables.
-export async function startServer(serve, again = null) {
+// Given the folder and port of a stopped one, it starts again on the same tables; options
+// are the server's own further arguments.
+export async function startServer(serve, { again = null, options = [] } = {}) {
   const folder = again?.folder ?? mkdtempSync(join(tmpdir(), 'kessandor-web-'));
   chmodSync(folder, 0o755);
   const state = join(folder, 'state');
   mkdirSync(state, { recursive: true });
   const port = again?.port ?? await freePort();
-  const args = ['--listen', `127.0.0.1:${port}`, '--state', state];
+  const args = ['--listen', `127.0.0.1:${port}`, '--state', state, ...options];
   // The server refuses to run as root (CI runs as root): it runs as nobody then.
   if (process.getuid?.() === 0) {
     args.push('--user', 'nobody');

@@ -176,7 +176,7 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     await ann.page.locator('#connection', { hasText: ann.closing.replace(/\.$/, '') }).waitFor({ timeout: 10 * SECOND });
     await ann.page.locator('#connection', { hasText: 'Reconnecting' }).waitFor({ timeout: 10 * SECOND });
     assert.equal(await ann.page.locator('#screen.stale').count(), 1);
-    server = await startServer(ready.serve, where);
+    server = await startServer(ready.serve, { again: where });
     for (const page of game.pages) {
       await page.page.locator('#connection', { hasText: 'Connected' }).waitFor({ timeout: 30 * SECOND });
     }
@@ -219,4 +219,31 @@ test('a table in the browser', { timeout: 240 * SECOND }, async (t) => {
     }
   });
 
+});
+
+test('a seat left empty is played by the computer until its person is back', { timeout: 90 * SECOND }, async (t) => {
+  // Away after two seconds rather than the default three minutes.
+  const server = await startServer(ready.serve, { options: ['--away-minutes', '0.03'] });
+  const browser = await startBrowser(ready.chromium);
+  t.after(async () => {
+    await browser.close();
+    await server.stop();
+  });
+  const table = await server.createTable({ seed: SEED });
+  const ann = await TablePage.open(browser, table.host, 'Ann');
+  const bob = await TablePage.open(browser, table.join, 'Bob');
+  const game = { names: ['Ann', 'Bob'], players: [ann, bob], pages: [ann, bob] };
+  await playUntil(game, (rows, prompt) => prompt?.name === 'turn menu');
+  const bobsSeat = ann.page.locator('#seats li').nth(1);
+  await bobsSeat.filter({ hasText: 'Bob connected' }).waitFor({ timeout: 5 * SECOND });
+
+  const comeBack = bob.page.url();
+  await bob.page.close();
+  await bobsSeat.filter({ hasText: 'disconnected' }).waitFor({ timeout: 5 * SECOND });
+  await bobsSeat.filter({ hasText: 'the computer plays for now' }).waitFor({ timeout: 15 * SECOND });
+
+  const again = await TablePage.open(browser, comeBack, 'Bob again');
+  assert.equal(again.welcome.seat, 1);
+  await bobsSeat.filter({ hasText: 'Bob connected' }).waitFor({ timeout: 10 * SECOND });
+  assert.equal(await again.page.locator('#seats li').nth(1).innerText(), 'Bob you, connected');
 });
