@@ -72,7 +72,7 @@ export async function until(what, check, seconds = 10) {
 // are the server's own further arguments.
 export async function startServer(serve, { again = null, options = [] } = {}) {
   const folder = again?.folder ?? mkdtempSync(join(tmpdir(), 'kessandor-web-'));
-  chmodSync(folder, 0o755);
+  chmodSync(folder, 0o755);  // a server run as nobody reaches its state folder through it
   const state = join(folder, 'state');
   mkdirSync(state, { recursive: true });
   const port = again?.port ?? await freePort();

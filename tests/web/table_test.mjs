@@ -1,7 +1,8 @@
 // A table in the browser, end to end: the real server and game, Debian's chromium. Two pages
 // (one of them a phone's) play a two-person game (a fixed seed) to its final standings, with a
 // spectator page and a terminal client (kessandor join) watching the same screens; keys out of
-// turn count for nothing, a reloaded page and a restarted server give the screen back.
+// turn count for nothing, a reloaded page and a restarted server give the screen back. A seat
+// whose page is closed shows as played by the computer until its person comes back.
 // Screenshots go to KESSANDOR_ARTEFACTS.
 import assert from 'node:assert/strict';
 import { mkdirSync } from 'node:fs';
