@@ -17,23 +17,26 @@ constexpr WebPage kNoPage{"text/plain; charset=utf-8",
 
 const WebPage* findWebPage(std::string_view path) {
 #if KESSANDOR_WEB_PAGE
-    if (const WebAsset* asset = findWebAsset(path)) {
-        static thread_local WebPage page;
+    if (webPageBuilt()) {
+        const WebAsset* asset = findWebAsset(path);
+        if (asset == nullptr) {
+            return nullptr;
+        }
+        static WebPage page;  // one event loop thread: filled and used before the next call
         page = {asset->contentType, asset->body};
         return &page;
     }
-    return nullptr;
-#else
-    return path == "/" || path == "/table" ? &kNoPage : nullptr;
 #endif
+    return path == "/" || path == "/table" ? &kNoPage : nullptr;
 }
 
 std::string_view contentSecurityPolicy() {
 #if KESSANDOR_WEB_PAGE
-    return ::contentSecurityPolicy();
-#else
-    return "default-src 'none'; frame-ancestors 'none'";
+    if (webPageBuilt()) {
+        return ::contentSecurityPolicy();
+    }
 #endif
+    return "default-src 'none'; frame-ancestors 'none'";
 }
 
 }  // namespace server
