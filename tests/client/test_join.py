@@ -100,8 +100,8 @@ class Joining(unittest.TestCase):
             server.send(number, chunks[0], status(awaiting_seat=0, awaiting_name="Ann"),
                         *chunks[1:])
             wait_for(t, "the last chunk", lambda raw: b"done" in raw)
-            wait_for(t, "the status after the clear", lambda raw: "your turn" in
-                     status_lines(raw[raw.index(b"2J\x1b[3Jxyz"):])[-1])
+            wait_for(t, "the status after the clear", lambda raw: any(
+                "your turn" in line for line in status_lines(raw[raw.index(b"2J\x1b[3Jxyz"):])))
             self.assertIn(b"abc\x1b[2J\x1b[3Jxyz \xc3\xa9 done", t.raw)
             shown = game_bytes(t.raw)
             self.assertEqual(shown[shown.index(CLEAR):], CLEAR + SCREEN + b"".join(chunks))

@@ -239,6 +239,11 @@ class Terminal:
         """Waits for the copy to end and returns its wait status."""
         pid = self.pid(index)
         self.wait_until(lambda: pid in self.ends, f"copy {index + 1} to end")
+        # What it wrote before it ended is in the terminal already: take all of it.
+        shown = -1
+        while shown != len(self.raw):
+            shown = len(self.raw)
+            self._pump(0)
         return self.ends[pid]
 
 
