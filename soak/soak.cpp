@@ -143,7 +143,7 @@ void playOne(std::uint32_t seed, Tally& tally) {
             game.endTurn();
         }
     }
-    const std::int32_t days = quit ? game.day() - 1 : 24 - 2 * game.playerCount();
+    const std::int32_t days = quit ? game.day() - 1 : lastDayOf(game.playerCount());
     require(game.day() == days + 1, "the game ended on the wrong day");
     require(quit || turns == days * game.playerCount(), "a player missed a turn");
     for (std::int32_t p = 0; p < game.playerCount(); ++p) {

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr std::int32_t kFounderShares = 5;
-
 struct Neighbours {
     std::array<std::int32_t, 4> cols{};
     std::array<std::int32_t, 4> rows{};
@@ -52,8 +50,19 @@ std::int32_t companyIndex(char letter) {
 
 }  // namespace
 
+MergeEntry mergerTerms(std::int32_t oldStock, std::int32_t absorbedPrice,
+                       std::int32_t survivorPrice, std::int32_t mergerNumber) {
+    const std::int64_t oldValue = std::int64_t{oldStock} * absorbedPrice;
+    MergeEntry entry;
+    entry.involved = oldStock >= 1;
+    entry.oldStock = oldStock;
+    entry.newStock = clampMoney(oldValue / survivorPrice);
+    entry.bonus = clampMoney(oldValue / mergerNumber);
+    return entry;
+}
+
 std::int32_t Game::worthOf(std::int32_t col, std::int32_t row) const {
-    return nextToStar(col, row) ? kStarCellWorth : kCellWorth;
+    return cellWorth(nextToStar(col, row));
 }
 
 bool Game::nextToStar(std::int32_t col, std::int32_t row) const {
@@ -150,12 +159,8 @@ std::vector<MergeEntry> Game::mergeCompanies(std::int32_t a, std::int32_t b) {
         if (oldStock < 1) {
             continue;
         }
-        const std::int64_t oldValue = std::int64_t{oldStock} * absorbed.price;
         MergeEntry& entry = entries.at(static_cast<std::size_t>(p));
-        entry.involved = true;
-        entry.oldStock = oldStock;
-        entry.newStock = clampMoney(oldValue / survivor.price);
-        entry.bonus = clampMoney(oldValue / s_.mergeCount);
+        entry = mergerTerms(oldStock, absorbed.price, survivor.price, s_.mergeCount);
         player.holdings.at(absorbedIndex) = 0;
         std::int32_t& survivorShares = player.holdings.at(survivorIndex);
         survivorShares = clampMoney(std::int64_t{survivorShares} + entry.newStock);
