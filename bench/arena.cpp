@@ -4,7 +4,7 @@
 //
 //   kessandor_arena [--games N] [--seed S] [--threads T] STRATEGY STRATEGY...
 //
-// STRATEGY is easy, normal, hard, greedy or random; two to five of them make the seats of
+// STRATEGY is easy, normal, hard, greedy, random or playouts; two to five of them make the seats of
 // each game. The seats turn round from game to game, so that every strategy sits in every
 // seat equally often. A game won jointly counts as a share of a win for each winner.
 #include <algorithm>
@@ -47,6 +47,11 @@ TurnPlan asRandom(const Game& game, std::int32_t player, Level) {
 TurnPlan asGreedy(const Game& game, std::int32_t player, Level) {
     return greedyPlan(game, player);
 }
+// What the play-outs player may simulate for one decision: about as long as hard thinks.
+constexpr std::int64_t kPlayoutsBudget = 24000;
+TurnPlan asPlayouts(const Game& game, std::int32_t player, Level) {
+    return playoutsPlan(game, player, kPlayoutsBudget);
+}
 
 bool seatNamed(std::string_view name, Seat& seat) {
     seat.name = name;
@@ -54,6 +59,8 @@ bool seatNamed(std::string_view name, Seat& seat) {
         seat.plan = asRandom;
     } else if (name == "greedy") {
         seat.plan = asGreedy;
+    } else if (name == "playouts") {
+        seat.plan = asPlayouts;
     } else if (const std::optional<Level> level = levelNamed(name)) {
         seat.plan = planTurn;
         seat.level = *level;
@@ -145,9 +152,10 @@ void report(const std::string& name, Record& record, std::int64_t games) {
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: kessandor_arena [--games N] [--seed S] [--threads T] STRATEGY "
-                 "STRATEGY...\n  STRATEGY: easy, normal, hard, greedy or random (2 to 5)\n");
+    std::fprintf(
+        stderr,
+        "usage: kessandor_arena [--games N] [--seed S] [--threads T] STRATEGY "
+        "STRATEGY...\n  STRATEGY: easy, normal, hard, greedy, random or playouts (2 to 5)\n");
     return 2;
 }
 

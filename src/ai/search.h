@@ -1,0 +1,18 @@
+// The hard computer's search: whole plans (a spot to build on and the shares to buy) compared by
+// how the rest of the game turns out, played out many times to the final standings with offers
+// the computer cannot see drawn from its own generator, and every player, itself included,
+// building and buying as a sensible player would with the shares it holds.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "ai/computer.h"
+
+// The best plan for `player` in `game` (five spots on offer, its turn). `seed` makes the
+// sampled futures; the same seed and position always give the same plan.
+TurnPlan searchTurn(const Game& game, std::int32_t player, std::uint64_t seed);
+
+// The best purchases for `player` in `after`, the position right after its build (offers
+// withdrawn, still its turn).
+std::vector<Purchase> searchPurchases(const Game& after, std::int32_t player, std::uint64_t seed);
