@@ -15,15 +15,10 @@
 
 namespace {
 
-// What one decision may simulate, in builds (each a few builds tried on copies of the game):
-// some tens of milliseconds of one core.
-constexpr std::int64_t kBuildBudget = 40000;
 constexpr std::int64_t kFewestPlayouts = 64;  // for every decision, however long the game left
 constexpr std::int64_t kMostPlayouts = 4000;  // near the end, where play-outs are short
-// A builder in a play-out minds what a build gives its best-placed rival this much.
-constexpr double kRivalWeight = 0.5;
-constexpr std::int32_t kWanderOneIn = 10;  // and now and then builds anywhere
-constexpr double kNoise = 10;              // dollars of chance in each spot's appeal
+constexpr std::int32_t kWanderOneIn = 10;     // and now and then builds anywhere
+constexpr double kNoise = 10;                 // dollars of chance in each spot's appeal
 
 // Turns still to play once this one is over.
 std::int64_t buildsLeft(const Game& game) {
@@ -42,7 +37,8 @@ bool changesAnything(const Game& game, std::int32_t col, std::int32_t row) {
 
 // What building there adds to the builder's net worth, less part of what it adds to the rival
 // it helps most.
-double appeal(const Game& game, std::int32_t builder, std::int32_t col, std::int32_t row) {
+double appeal(const Game& game, std::int32_t builder, std::int32_t col, std::int32_t row,
+              double rivalWeight) {
     Game after = game;
     after.placeOutpost(col, row, builder);
     const auto gain = [&](std::int32_t p) {
@@ -54,10 +50,10 @@ double appeal(const Game& game, std::int32_t builder, std::int32_t col, std::int
             rival = std::max(rival, gain(p));
         }
     }
-    return gain(builder) - kRivalWeight * rival;
+    return gain(builder) - rivalWeight * rival;
 }
 
-std::int32_t playoutBuild(const Game& game, Dice& dice) {
+std::int32_t playoutBuild(const Game& game, Dice& dice, double rivalWeight) {
     if (dice.below(kWanderOneIn) == 0) {
         return dice.below(kOfferCount);
     }
@@ -66,8 +62,9 @@ std::int32_t playoutBuild(const Game& game, Dice& dice) {
     for (std::int32_t i = 0; i < kOfferCount; ++i) {
         const std::int32_t col = game.offeredColumn(i);
         const std::int32_t row = game.offeredRow(i);
-        double score =
-            changesAnything(game, col, row) ? appeal(game, game.currentPlayer(), col, row) : 0;
+        double score = changesAnything(game, col, row)
+                           ? appeal(game, game.currentPlayer(), col, row, rivalWeight)
+                           : 0;
         score += dice.unit() * kNoise;
         if (score > bestScore) {
             best = i;
@@ -110,13 +107,13 @@ void buy(Game& game, std::int32_t player, const std::vector<Purchase>& buys) {
 
 // Ends the turn of the position given and plays the game to its end, every player building
 // by appeal and putting all its cash on the cheapest companies.
-void playOut(Game& game, Dice& dice) {
+void playOut(Game& game, Dice& dice, double rivalWeight) {
     game.reseed(static_cast<std::uint32_t>(dice.next()));
     game.endTurn();
     while (!game.isOver()) {
         const std::int32_t player = game.currentPlayer();
         game.offerSpots();
-        const std::int32_t pick = playoutBuild(game, dice);
+        const std::int32_t pick = playoutBuild(game, dice, rivalWeight);
         game.placeOutpost(game.offeredColumn(pick), game.offeredRow(pick), player);
         game.clearOffers();
         buy(game, player, spendOn(game, -1, game.cash(player)));
@@ -126,7 +123,7 @@ void playOut(Game& game, Dice& dice) {
 
 // A win (shared on a tie) and half the margin over the best rival as a part of both fortunes;
 // alone, the fortune itself.
-double outcome(const Game& end, std::int32_t player) {
+double outcome(const Game& end, std::int32_t player, double marginWeight) {
     const double mine = end.netWorth(player);
     if (end.playerCount() == 1) {
         return mine / 100000;
@@ -138,7 +135,7 @@ double outcome(const Game& end, std::int32_t player) {
         }
     }
     const double win = mine > rival ? 1 : mine == rival ? 0.5 : 0;
-    return win + 0.5 * (mine - rival) / (mine + rival + 1);
+    return win + marginWeight * (mine - rival) / (mine + rival + 1);
 }
 
 struct Candidate {
@@ -169,14 +166,14 @@ void addPurchasePlans(const Game& after, std::int32_t player, std::int32_t offer
 }
 
 TurnPlan bestOf(std::vector<Candidate>& candidates, std::int32_t player, std::uint64_t seed,
-                std::int64_t left) {
+                std::int64_t left, const SearchSettings& settings) {
     std::vector<Candidate*> alive;
     for (Candidate& candidate : candidates) {
         alive.push_back(&candidate);
     }
     const std::int64_t budget =
         left == 0 ? static_cast<std::int64_t>(alive.size())  // the end is certain
-                  : std::clamp(kBuildBudget / left, kFewestPlayouts, kMostPlayouts);
+                  : std::clamp(settings.builds / left, kFewestPlayouts, kMostPlayouts);
     const auto rounds =
         static_cast<std::int64_t>(std::ceil(std::log2(static_cast<double>(alive.size()))));
     std::uint64_t next = 0;  // the next future's number
@@ -188,8 +185,8 @@ TurnPlan bestOf(std::vector<Candidate>& candidates, std::int32_t player, std::ui
             for (Candidate* candidate : alive) {
                 Game end = candidate->position;
                 Dice dice(future);
-                playOut(end, dice);
-                candidate->total += outcome(end, player);
+                playOut(end, dice, settings.rivalWeight);
+                candidate->total += outcome(end, player, settings.marginWeight);
                 ++candidate->playouts;
             }
         }
@@ -203,7 +200,8 @@ TurnPlan bestOf(std::vector<Candidate>& candidates, std::int32_t player, std::ui
 
 }  // namespace
 
-TurnPlan searchTurn(const Game& game, std::int32_t player, std::uint64_t seed) {
+TurnPlan searchTurn(const Game& game, std::int32_t player, std::uint64_t seed,
+                    const SearchSettings& settings) {
     std::vector<Candidate> candidates;
     for (std::int32_t offer = 0; offer < kOfferCount; ++offer) {
         Game after = game;
@@ -211,11 +209,12 @@ TurnPlan searchTurn(const Game& game, std::int32_t player, std::uint64_t seed) {
         after.clearOffers();
         addPurchasePlans(after, player, offer, candidates);
     }
-    return bestOf(candidates, player, seed, buildsLeft(game));
+    return bestOf(candidates, player, seed, buildsLeft(game), settings);
 }
 
-std::vector<Purchase> searchPurchases(const Game& after, std::int32_t player, std::uint64_t seed) {
+std::vector<Purchase> searchPurchases(const Game& after, std::int32_t player, std::uint64_t seed,
+                                      const SearchSettings& settings) {
     std::vector<Candidate> candidates;
     addPurchasePlans(after, player, 0, candidates);
-    return bestOf(candidates, player, seed, buildsLeft(after)).purchases;
+    return bestOf(candidates, player, seed, buildsLeft(after), settings).purchases;
 }

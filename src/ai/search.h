@@ -9,10 +9,22 @@
 
 #include "ai/computer.h"
 
+struct SearchSettings {
+    // What one decision may simulate, in builds (each a few builds tried on copies of the
+    // game): tens of milliseconds of one core.
+    std::int64_t builds = 40000;
+    // A builder in a play-out minds what a build gives its best-placed rival this much.
+    double rivalWeight = 0.5;
+    // A play-out's score: a win, plus this part of the margin over the best rival.
+    double marginWeight = 0.5;
+};
+
 // The best plan for `player` in `game` (five spots on offer, its turn). `seed` makes the
 // sampled futures; the same seed and position always give the same plan.
-TurnPlan searchTurn(const Game& game, std::int32_t player, std::uint64_t seed);
+TurnPlan searchTurn(const Game& game, std::int32_t player, std::uint64_t seed,
+                    const SearchSettings& settings = {});
 
 // The best purchases for `player` in `after`, the position right after its build (offers
 // withdrawn, still its turn).
-std::vector<Purchase> searchPurchases(const Game& after, std::int32_t player, std::uint64_t seed);
+std::vector<Purchase> searchPurchases(const Game& after, std::int32_t player, std::uint64_t seed,
+                                      const SearchSettings& settings = {});
