@@ -79,6 +79,18 @@ TEST(ComputerPlayer, FoundsACompanyRatherThanBuildAnIsolatedOutpost) {
     }
 }
 
+// A share both hold: player 0 has 10 of A, its rival 30. C1, beside the star, would raise A by
+// $600: $6000 for player 0 and $18000 for the rival. G5 raises B, player 0's own, by $100:
+// $1000 for player 0 alone. The levels that mind their rivals build at G5.
+TEST(ComputerPlayer, BuildsForItselfRatherThanForItsRival) {
+    const Picture map = {"AA?*........", "", "......?.....", "", "....BB?.....", "", "",
+                         "?.........?."};
+    const Game game = offering(map, {{10, 10, 0, 0, 0}, {30, 0, 0, 0, 0}}, 0);
+    for (const Level level : {Level::normal, Level::hard}) {
+        EXPECT_EQ(spotOf(game, planTurn(game, 0, level)), "G5") << static_cast<int>(level);
+    }
+}
+
 // Purchases are planned with the cash the build leaves: none before the merger bonus, $599
 // against a $600 share. Each is affordable in its turn, and no level keeps back the price of
 // a share of the cheapest company (shares never lose value).

@@ -7,7 +7,8 @@ It deals the game from the seed in `args` with the game's generator, replays eve
 (the person's from `input`, each computer's from its account line), and checks that:
 - the person's offers are the ones the generator deals, and every computer builds on one of
   the five spots it was dealt;
-- the map a computer's account shows is the map the building rules make;
+- the map a computer's account shows is the map the building rules make, and what a hard
+  computer's account says its build did (merging, founding, growing) is what it did;
 - every share a computer buys is priced as the rules price it and paid for with cash it has;
 - each computer's net worth in the final standings is its cash (start, daily pay, merger
   bonuses, less purchases) plus its shares at their prices.
@@ -82,6 +83,7 @@ class Rules:
     def merge(self, a, b):
         self.mergers += 1
         survivor, absorbed = (b, a) if self.size[a] < self.size[b] else (a, b)
+        self.story.append((LETTERS[absorbed], LETTERS[survivor]))
         for column in self.map:
             for r in range(ROWS):
                 if column[r] == LETTERS[absorbed]:
@@ -97,7 +99,19 @@ class Rules:
                 self.cash[p] += value // self.mergers
         self.active[absorbed] = False
 
+    def told(self, col, row):
+        """What the hard computer's account says the build did."""
+        if self.story:
+            absorbed = [a for a, _ in self.story]
+            names = absorbed[0] if len(absorbed) == 1 else (
+                ", ".join(absorbed[:-1]) + " and " + absorbed[-1])
+            return ", merging %s into %s" % (names, self.story[-1][1])
+        if self.founded:
+            return ", founding " + self.founded
+        return ", growing " + self.map[col][row] if self.map[col][row] in LETTERS else ""
+
     def build(self, col, row, player):
+        self.story, self.founded = [], None
         while True:
             found = self.letters_beside(col, row)
             if not found:
@@ -110,6 +124,7 @@ class Rules:
         beside_outpost = any(self.map[c][r] == OUTPOST for c, r in self.sides(col, row))
         if False in self.active and (beside_outpost or self.worth(col, row) == 600):
             company = self.active.index(False)
+            self.founded = LETTERS[company]
             self.active[company] = True
             self.size[company] = 0
             self.price[company] = 0
@@ -147,6 +162,7 @@ def check(folder):
     args = (folder / "args").read_text().split()
     seed = int(args[args.index("--seed") + 1])
     computers = int(next(args[i + 1] for i, a in enumerate(args) if a in ("-c", "--computers")))
+    hard = "--level" in args and args[args.index("--level") + 1] == "hard"
     text = (folder / "output").read_text(errors="replace").replace("\f", "\n")
     lines = text.split("\n")
     people_builds = [x for x in (folder / "input").read_text().split()
@@ -171,7 +187,7 @@ def check(folder):
             rules.build(col, row, 0)
         elif turn and turn.group(2):
             player = int(turn.group(2))
-            built = re.match(r"\[Built on ([A-L][1-9])\]", lines[i + 1])
+            built = re.match(r"\[Built on ([A-L][1-9])(.*)\]$", lines[i + 1])
             if not built:
                 raise Failed("line %d: no build after the turn header" % (i + 2))
             offers = rules.offers()
@@ -180,6 +196,9 @@ def check(folder):
                 raise Failed("line %d: %s built on %s, not one of %s" % (
                     i + 2, turn.group(1), built.group(1), " ".join(name(*s) for s in offers)))
             rules.build(col, row, player)
+            if hard and built.group(2) != rules.told(col, row) or not hard and built.group(2):
+                raise Failed("line %d: the account says '%s' of a build that did '%s'" % (
+                    i + 2, built.group(2), rules.told(col, row)))
             drawn = [["?" if x == OFFERED else x for x in (rules.map[c][r] for c in range(COLUMNS))]
                      for r in range(ROWS)]
             if shown_map(lines, i) != drawn:
