@@ -99,8 +99,10 @@ std::vector<Purchase> allOn(const Game& game, std::int32_t player, std::int32_t 
     std::array<std::int32_t, kCompanyCount> order{};
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
-        return (a == first) > (b == first) ||
-               ((a == first) == (b == first) && game.price(a) < game.price(b));
+        if (a == first || b == first) {
+            return a == first && b != first;
+        }
+        return game.price(a) < game.price(b);
     });
     std::vector<Purchase> buys;
     std::int32_t cash = game.cash(player);

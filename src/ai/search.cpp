@@ -4,7 +4,7 @@
 // round plays every plan still in the running a few more times and keeps the better half, so
 // that most of the time goes to telling the best plans apart. A play-out ends in the final
 // standings, worked out by the game's own rules, and scores a win with a bonus for the margin
-// over the best rival.
+// over the best rival. The weights are tuned in the arena (bench/README.md).
 #include "ai/search.h"
 
 #include <algorithm>
@@ -167,10 +167,9 @@ void addPurchasePlans(const Game& after, std::int32_t player, std::int32_t offer
 
 TurnPlan bestOf(std::vector<Candidate>& candidates, std::int32_t player, std::uint64_t seed,
                 std::int64_t left, const SearchSettings& settings) {
-    std::vector<Candidate*> alive;
-    for (Candidate& candidate : candidates) {
-        alive.push_back(&candidate);
-    }
+    std::vector<Candidate*> alive(candidates.size());
+    std::transform(candidates.begin(), candidates.end(), alive.begin(),
+                   [](Candidate& candidate) { return &candidate; });
     const std::int64_t budget =
         left == 0 ? static_cast<std::int64_t>(alive.size())  // the end is certain
                   : std::clamp(settings.builds / left, kFewestPlayouts, kMostPlayouts);

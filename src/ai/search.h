@@ -14,9 +14,9 @@ struct SearchSettings {
     // game): tens of milliseconds of one core.
     std::int64_t builds = 40000;
     // A builder in a play-out minds what a build gives its best-placed rival this much.
-    double rivalWeight = 0.5;
+    double rivalWeight = 1.0;
     // A play-out's score: a win, plus this part of the margin over the best rival.
-    double marginWeight = 0.5;
+    double marginWeight = 2.0;
 };
 
 // The best plan for `player` in `game` (five spots on offer, its turn). `seed` makes the
