@@ -132,8 +132,8 @@ TurnPlan playoutsPlan(const Game& game, std::int32_t player, std::int64_t builds
         std::int64_t{lastDayOf(game.playerCount()) - game.day()} * game.playerCount() +
         (game.playerCount() - 1 - game.currentPlayer());
     // Two thirds of the budget for the spots, one third for the purchases.
-    const std::int64_t playouts =
-        std::max<std::int64_t>(1, builds / std::max<std::int64_t>(left, 1) / 3);
+    const std::int64_t playouts = std::max<std::int64_t>(
+        1, builds * game.playerCount() / 2 / std::max<std::int64_t>(left, 1) / 3);
     TurnPlan plan;
     double best = 0;
     std::optional<Game> chosen;

@@ -19,5 +19,6 @@ TurnPlan greedyPlan(const Game& game, std::int32_t player);
 // the spot whose play-outs end with the widest lead over the best rival; then, for each
 // company it can afford, the same for all its cash on that company (what is left on the
 // cheapest), and it buys what the play-outs say pays most. Its futures are drawn from its own
-// generator. `builds` is its budget: the builds it may simulate for one decision.
+// generator. `builds` is its budget: the builds it may simulate for one decision, for each two
+// players (as hard's).
 TurnPlan playoutsPlan(const Game& game, std::int32_t player, std::int64_t builds);

@@ -170,9 +170,11 @@ TurnPlan bestOf(std::vector<Candidate>& candidates, std::int32_t player, std::ui
     std::vector<Candidate*> alive(candidates.size());
     std::transform(candidates.begin(), candidates.end(), alive.begin(),
                    [](Candidate& candidate) { return &candidate; });
+    const std::int64_t players = candidates.front().position.playerCount();
     const std::int64_t budget =
-        left == 0 ? static_cast<std::int64_t>(alive.size())  // the end is certain
-                  : std::clamp(settings.builds / left, kFewestPlayouts, kMostPlayouts);
+        left == 0
+            ? static_cast<std::int64_t>(alive.size())  // the end is certain
+            : std::clamp(settings.builds * players / 2 / left, kFewestPlayouts, kMostPlayouts);
     const auto rounds =
         static_cast<std::int64_t>(std::ceil(std::log2(static_cast<double>(alive.size()))));
     std::uint64_t next = 0;  // the next future's number

@@ -11,7 +11,8 @@
 
 struct SearchSettings {
     // What one decision may simulate, in builds (each a few builds tried on copies of the
-    // game): tens of milliseconds of one core.
+    // game), for each two players: tens of milliseconds of one core. A game of more players
+    // is longer to play out, so that it gets about as many play-outs as one of two.
     std::int64_t builds = 40000;
     // A builder in a play-out minds what a build gives its best-placed rival this much.
     double rivalWeight = 1.0;
