@@ -34,14 +34,13 @@ std::int32_t plausibleBuild(const Game& game, Dice& dice) {
         const std::int32_t col = game.offeredColumn(i);
         const std::int32_t row = game.offeredRow(i);
         const NeighbourScan scan = game.scanNeighbours(col, row);
-        const bool star = game.nextToStar(col, row);
         const double worth = game.worthOf(col, row);
         double score = 0;
         if (scan.count >= 2) {
             score = 2 * worth + game.price(scan.first - 'A') + game.price(scan.second - 'A');
         } else if (scan.count == 1) {
             score = worth;
-        } else if (game.anyInactive() && (star || game.findAdjacentOutpost(col, row).found)) {
+        } else if (game.founds(col, row)) {
             score = 3 * worth;
         }
         score += dice.unit() * 50;

@@ -28,11 +28,7 @@ std::int64_t buildsLeft(const Game& game) {
 
 // A build there changes something: it joins a company or founds one.
 bool changesAnything(const Game& game, std::int32_t col, std::int32_t row) {
-    if (game.scanNeighbours(col, row).count > 0) {
-        return true;
-    }
-    return game.anyInactive() &&
-           (game.nextToStar(col, row) || game.findAdjacentOutpost(col, row).found);
+    return game.scanNeighbours(col, row).count > 0 || game.founds(col, row);
 }
 
 // What building there adds to the builder's net worth, less part of what it adds to the rival

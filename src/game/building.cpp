@@ -113,6 +113,10 @@ OutpostProbe Game::findAdjacentOutpost(std::int32_t col, std::int32_t row) const
     return OutpostProbe{};
 }
 
+bool Game::founds(std::int32_t col, std::int32_t row) const {
+    return anyInactive() && (findAdjacentOutpost(col, row).found || nextToStar(col, row));
+}
+
 char Game::formCompany(std::int32_t col, std::int32_t row, std::int32_t player) {
     std::int32_t index = 0;
     while (s_.companies.at(index).active) {
@@ -196,9 +200,7 @@ void Game::placeOutpost(std::int32_t col, std::int32_t row, std::int32_t player,
         spreadCompany(col, row, scan.first);
         return;
     }
-    const bool founds =
-        anyInactive() && (findAdjacentOutpost(col, row).found || nextToStar(col, row));
-    if (!founds) {
+    if (!founds(col, row)) {
         setCell(col, row, kOutpost);
         return;
     }

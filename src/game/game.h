@@ -153,6 +153,9 @@ public:
     std::int32_t worthOf(std::int32_t col, std::int32_t row) const;
     NeighbourScan scanNeighbours(std::int32_t col, std::int32_t row) const;
     OutpostProbe findAdjacentOutpost(std::int32_t col, std::int32_t row) const;
+    // A build on (col, row) that touches no company founds one: a letter is free and the cell
+    // is next to a star or a plain outpost.
+    bool founds(std::int32_t col, std::int32_t row) const;
     // Builds on (col, row) for `player`: merges every company that touches it, grows the one
     // left, or founds a company, spreading it over the chained outposts, and tells `observer`
     // of each merger and formation as it happens. REQUIRES: (col, row) is an offered spot.
