@@ -6,9 +6,10 @@
 //
 // With --expect-above, the run fails (status 3) unless the first strategy's win rate is above
 // P percent with 95% confidence: the lower end of its interval. CI checks the levels' order so.
-// STRATEGY is easy, normal, hard, greedy, random or playouts; two to five of them make the seats of
-// each game. The seats turn round from game to game, so that every strategy sits in every
-// seat equally often. A game won jointly counts as a share of a win for each winner.
+// STRATEGY is easy, normal, hard, greedy, random or playouts (or hard~, hard/..., see README); two
+// to five of them make the seats of each game. The seats turn round from game to game, so that
+// every strategy sits in every seat equally often. A game won jointly counts as a share of a win
+// for each winner.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -43,7 +44,22 @@ double threadMs() {
 struct Seat {
     std::string name;
     std::function<TurnPlan(const Game&, std::int32_t)> plan;
+    // The same decision with another seed of the computer's own chance, when measured.
+    std::function<TurnPlan(const Game&, std::int32_t)> reseeded;
 };
+
+std::uint64_t hardSeed(const Game& game, std::int32_t player) {
+    return Dice::mix(Dice::mix(game.seed(), static_cast<std::uint64_t>(game.day())),
+                     static_cast<std::uint64_t>(player));
+}
+
+bool samePlan(const TurnPlan& a, const TurnPlan& b) {
+    return a.offer == b.offer &&
+           std::equal(a.purchases.begin(), a.purchases.end(), b.purchases.begin(),
+                      b.purchases.end(), [](const Purchase& x, const Purchase& y) {
+                          return x.company == y.company && x.shares == y.shares;
+                      });
+}
 
 // hard/BUILDS/RIVAL/MARGIN: the hard computer's search with other settings, for tuning.
 bool searchNamed(std::string_view name, Seat& seat) {
@@ -76,6 +92,14 @@ bool seatNamed(std::string_view name, Seat& seat) {
         seat.plan = [](const Game& game, std::int32_t player) {
             return playoutsPlan(game, player, kPlayoutsBudget);
         };
+    } else if (name == "hard~") {
+        // hard, also planning every turn with another seed, to count the plans chance decides
+        seat.plan = [](const Game& game, std::int32_t player) {
+            return planTurn(game, player, Level::hard);
+        };
+        seat.reseeded = [](const Game& game, std::int32_t player) {
+            return searchTurn(game, player, hardSeed(game, player) ^ 0x5EEDU);
+        };
     } else if (const std::optional<Level> level = levelNamed(name)) {
         seat.plan = [level = *level](const Game& game, std::int32_t player) {
             return planTurn(game, player, level);
@@ -90,6 +114,9 @@ bool seatNamed(std::string_view name, Seat& seat) {
 struct Record {
     double wins = 0;
     std::vector<double> decisionMs;
+    std::int64_t reseeded = 0;  // decisions also made with another seed
+    std::int64_t changed = 0;   // of them, those whose plan changed
+    std::int64_t moved = 0;     // and those whose spot changed
 };
 
 struct Illegal {
@@ -127,7 +154,14 @@ void playGame(const std::vector<Seat>& lineup, std::uint32_t seed, std::size_t t
         game.offerSpots();
         const double start = threadMs();
         const TurnPlan plan = seat.plan(game, player);
-        records[seat.name].decisionMs.push_back(threadMs() - start);
+        Record& record = records[seat.name];
+        record.decisionMs.push_back(threadMs() - start);
+        if (seat.reseeded) {
+            ++record.reseeded;
+            const TurnPlan other = seat.reseeded(game, player);
+            record.changed += samePlan(plan, other) ? 0 : 1;
+            record.moved += plan.offer == other.offer ? 0 : 1;
+        }
         play(game, player, plan);
         game.endTurn();
     }
@@ -176,6 +210,16 @@ void report(const std::string& name, Record& record, std::int64_t games) {
         "p99 %.3f  max %.3f\n",
         name.c_str(), 100 * p, 100 * interval.low, 100 * interval.high, percentile(ms, 0.5),
         percentile(ms, 0.99), worst);
+    if (record.reseeded > 0) {
+        const auto share = [&record](std::int64_t count) {
+            return 100.0 * static_cast<double>(count) / static_cast<double>(record.reseeded);
+        };
+        std::printf(
+            "%-8s of %lld plans, another seed of its own chance changes %.1f%%, their "
+            "spot %.1f%%\n",
+            name.c_str(), static_cast<long long>(record.reseeded), share(record.changed),
+            share(record.moved));
+    }
 }
 
 int usage() {
@@ -240,6 +284,9 @@ int main(int argc, char** argv) {
             for (auto& [name, record] : mine) {
                 Record& total = records[name];
                 total.wins += record.wins;
+                total.reseeded += record.reseeded;
+                total.changed += record.changed;
+                total.moved += record.moved;
                 total.decisionMs.insert(total.decisionMs.end(), record.decisionMs.begin(),
                                         record.decisionMs.end());
             }
