@@ -2,17 +2,21 @@
 // how often each strategy wins, with a 95% confidence interval, and how long it takes to
 // decide a turn.
 //
-//   kessandor_arena [--games N] [--seed S] [--threads T] STRATEGY STRATEGY...
+//   kessandor_arena [--games N] [--seed S] [--threads T] [--expect-above P] STRATEGY...
 //
-// STRATEGY is easy, normal, hard, greedy or random; two to five of them make the seats of
-// each game. The seats turn round from game to game, so that every strategy sits in every
-// seat equally often. A game won jointly counts as a share of a win for each winner.
+// With --expect-above, the run fails (status 3) unless the first strategy's win rate is above
+// P percent with 95% confidence: the lower end of its interval. CI checks the levels' order so.
+// STRATEGY is easy, normal, hard, greedy, random or playouts (or hard~, hard/..., see README); two
+// to five of them make the seats of each game. The seats turn round from game to game, so that
+// every strategy sits in every seat equally often. A game won jointly counts as a share of a win
+// for each winner.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -21,6 +25,8 @@
 #include <vector>
 
 #include "ai/computer.h"
+#include "ai/dice.h"
+#include "ai/search.h"
 #include "baselines.h"
 
 namespace {
@@ -37,28 +43,69 @@ double threadMs() {
 
 struct Seat {
     std::string name;
-    TurnPlan (*plan)(const Game&, std::int32_t, Level) = nullptr;
-    Level level = Level::normal;
+    std::function<TurnPlan(const Game&, std::int32_t)> plan;
+    // The same decision with another seed of the computer's own chance, when measured.
+    std::function<TurnPlan(const Game&, std::int32_t)> reseeded;
 };
 
-TurnPlan asRandom(const Game& game, std::int32_t player, Level) {
-    return randomPlan(game, player);
+std::uint64_t hardSeed(const Game& game, std::int32_t player) {
+    return Dice::mix(Dice::mix(game.seed(), static_cast<std::uint64_t>(game.day())),
+                     static_cast<std::uint64_t>(player));
 }
-TurnPlan asGreedy(const Game& game, std::int32_t player, Level) {
-    return greedyPlan(game, player);
+
+bool samePlan(const TurnPlan& a, const TurnPlan& b) {
+    return a.offer == b.offer &&
+           std::equal(a.purchases.begin(), a.purchases.end(), b.purchases.begin(),
+                      b.purchases.end(), [](const Purchase& x, const Purchase& y) {
+                          return x.company == y.company && x.shares == y.shares;
+                      });
 }
+
+// hard/BUILDS/RIVAL/MARGIN: the hard computer's search with other settings, for tuning.
+bool searchNamed(std::string_view name, Seat& seat) {
+    SearchSettings settings;
+    long long builds = 0;
+    if (std::sscanf(std::string(name).c_str(), "hard/%lld/%lf/%lf", &builds, &settings.rivalWeight,
+                    &settings.marginWeight) < 1) {
+        return false;
+    }
+    settings.builds = builds;
+    seat.plan = [settings](const Game& game, std::int32_t player) {
+        const std::uint64_t seed =
+            Dice::mix(Dice::mix(game.seed(), static_cast<std::uint64_t>(game.day())),
+                      static_cast<std::uint64_t>(player));
+        return searchTurn(game, player, seed, settings);
+    };
+    return true;
+}
+
+// What the play-outs player may simulate for one decision: about as long as hard thinks.
+constexpr std::int64_t kPlayoutsBudget = 24000;
 
 bool seatNamed(std::string_view name, Seat& seat) {
     seat.name = name;
     if (name == "random") {
-        seat.plan = asRandom;
+        seat.plan = randomPlan;
     } else if (name == "greedy") {
-        seat.plan = asGreedy;
+        seat.plan = greedyPlan;
+    } else if (name == "playouts") {
+        seat.plan = [](const Game& game, std::int32_t player) {
+            return playoutsPlan(game, player, kPlayoutsBudget);
+        };
+    } else if (name == "hard~") {
+        // hard, also planning every turn with another seed, to count the plans chance decides
+        seat.plan = [](const Game& game, std::int32_t player) {
+            return planTurn(game, player, Level::hard);
+        };
+        seat.reseeded = [](const Game& game, std::int32_t player) {
+            return searchTurn(game, player, hardSeed(game, player) ^ 0x5EEDU);
+        };
     } else if (const std::optional<Level> level = levelNamed(name)) {
-        seat.plan = planTurn;
-        seat.level = *level;
+        seat.plan = [level = *level](const Game& game, std::int32_t player) {
+            return planTurn(game, player, level);
+        };
     } else {
-        return false;
+        return searchNamed(name, seat);
     }
     return true;
 }
@@ -67,6 +114,9 @@ bool seatNamed(std::string_view name, Seat& seat) {
 struct Record {
     double wins = 0;
     std::vector<double> decisionMs;
+    std::int64_t reseeded = 0;  // decisions also made with another seed
+    std::int64_t changed = 0;   // of them, those whose plan changed
+    std::int64_t moved = 0;     // and those whose spot changed
 };
 
 struct Illegal {
@@ -103,8 +153,15 @@ void playGame(const std::vector<Seat>& lineup, std::uint32_t seed, std::size_t t
         const Seat& seat = *seats.at(static_cast<std::size_t>(player));
         game.offerSpots();
         const double start = threadMs();
-        const TurnPlan plan = seat.plan(game, player, seat.level);
-        records[seat.name].decisionMs.push_back(threadMs() - start);
+        const TurnPlan plan = seat.plan(game, player);
+        Record& record = records[seat.name];
+        record.decisionMs.push_back(threadMs() - start);
+        if (seat.reseeded) {
+            ++record.reseeded;
+            const TurnPlan other = seat.reseeded(game, player);
+            record.changed += samePlan(plan, other) ? 0 : 1;
+            record.moved += plan.offer == other.offer ? 0 : 1;
+        }
         play(game, player, plan);
         game.endTurn();
     }
@@ -128,26 +185,48 @@ double percentile(std::vector<double>& values, double fraction) {
     return values.at(at);
 }
 
-// Wilson's interval for a proportion: sound also near 0 and 1.
-void report(const std::string& name, Record& record, std::int64_t games) {
+struct Interval {
+    double low = 0;
+    double high = 0;
+};
+
+// Wilson's 95% interval for a proportion: sound also near 0 and 1.
+Interval wilson(double wins, std::int64_t games) {
     const double n = static_cast<double>(games);
-    const double p = record.wins / n;
+    const double p = wins / n;
     const double z = 1.96;
     const double centre = (p + z * z / (2 * n)) / (1 + z * z / n);
     const double half = z * std::sqrt(p * (1 - p) / n + z * z / (4 * n * n)) / (1 + z * z / n);
+    return Interval{centre - half, centre + half};
+}
+
+void report(const std::string& name, Record& record, std::int64_t games) {
+    const double p = record.wins / static_cast<double>(games);
+    const Interval interval = wilson(record.wins, games);
     std::vector<double>& ms = record.decisionMs;
     const double worst = ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end());
     std::printf(
         "%-8s wins %5.1f%%  (95%%: %5.1f%% to %5.1f%%)   decision ms (CPU): median %.3f  "
         "p99 %.3f  max %.3f\n",
-        name.c_str(), 100 * p, 100 * (centre - half), 100 * (centre + half), percentile(ms, 0.5),
+        name.c_str(), 100 * p, 100 * interval.low, 100 * interval.high, percentile(ms, 0.5),
         percentile(ms, 0.99), worst);
+    if (record.reseeded > 0) {
+        const auto share = [&record](std::int64_t count) {
+            return 100.0 * static_cast<double>(count) / static_cast<double>(record.reseeded);
+        };
+        std::printf(
+            "%-8s of %lld plans, another seed of its own chance changes %.1f%%, their "
+            "spot %.1f%%\n",
+            name.c_str(), static_cast<long long>(record.reseeded), share(record.changed),
+            share(record.moved));
+    }
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: kessandor_arena [--games N] [--seed S] [--threads T] STRATEGY "
-                 "STRATEGY...\n  STRATEGY: easy, normal, hard, greedy or random (2 to 5)\n");
+    std::fprintf(
+        stderr,
+        "usage: kessandor_arena [--games N] [--seed S] [--threads T] STRATEGY "
+        "STRATEGY...\n  STRATEGY: easy, normal, hard, greedy, random or playouts (2 to 5)\n");
     return 2;
 }
 
@@ -157,6 +236,7 @@ int main(int argc, char** argv) {
     std::int64_t games = 200;
     std::uint32_t seed = 1;
     std::int32_t threads = 1;
+    double expectAbove = -1;  // percent
     std::vector<Seat> lineup;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -166,6 +246,8 @@ int main(int argc, char** argv) {
                 games = value;
             } else if (argument == "--seed") {
                 seed = static_cast<std::uint32_t>(value);
+            } else if (argument == "--expect-above") {
+                expectAbove = static_cast<double>(value);
             } else if (argument == "--threads") {
                 threads = static_cast<std::int32_t>(std::clamp<long long>(value, 1, 64));
             } else {
@@ -202,6 +284,9 @@ int main(int argc, char** argv) {
             for (auto& [name, record] : mine) {
                 Record& total = records[name];
                 total.wins += record.wins;
+                total.reseeded += record.reseeded;
+                total.changed += record.changed;
+                total.moved += record.moved;
                 total.decisionMs.insert(total.decisionMs.end(), record.decisionMs.begin(),
                                         record.decisionMs.end());
             }
@@ -222,5 +307,16 @@ int main(int argc, char** argv) {
     for (const std::string& failure : failures) {
         std::fprintf(stderr, "arena: ILLEGAL MOVE: %s\n", failure.c_str());
     }
-    return failures.empty() ? 0 : 1;
+    if (!failures.empty()) {
+        return 1;
+    }
+    const double low = 100 * wilson(records[lineup.front().name].wins, games).low;
+    if (expectAbove >= 0 && low <= expectAbove) {
+        std::fprintf(stderr,
+                     "arena: FAILED: %s does not win above %.0f%% with 95%% confidence (its "
+                     "interval starts at %.1f%%)\n",
+                     lineup.front().name.c_str(), expectAbove, low);
+        return 3;
+    }
+    return 0;
 }

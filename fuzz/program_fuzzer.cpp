@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Options options = takeOptions(input);
     Game::fixClock(options.seed.value_or(0));
     // Every input seats its own computers: nothing carries over from the input before. A hard
-    // computer plays out 48 futures for each spot where normal plays out 4, by the same code:
-    // under the sanitizers a game of hard computers takes seconds, so here hard plays as normal.
+    // computer plays each plan out to the end hundreds of times: under the sanitizers a game
+    // of hard computers takes minutes, so here hard plays as normal (the soak plays hard).
     const Level level = std::min(options.level.value_or(Level::normal), Level::normal);
     seatComputers(options.computers.value_or(0), static_cast<std::int32_t>(level));
     std::stringbuf typed(std::string(input), std::ios::in);

@@ -67,8 +67,8 @@ void showScreens(const char* keys) {
     theConsole = std::make_unique<Console>(typed, output);
 }
 
-// A hard computer plays out 48 futures for each spot where normal plays out 4, by the same
-// code: seconds a turn under the sanitizers. Here hard plays as normal.
+// A hard computer plays each plan out to the end hundreds of times: seconds a turn under the
+// sanitizers. Here hard plays as normal (the soak plays hard).
 std::int32_t affordableLevel(std::int32_t level) {
     return level > 1 ? 1 : level;
 }

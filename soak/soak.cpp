@@ -2,9 +2,13 @@
 // after every build, purchase and day, the invariants no rule may break. The rules themselves
 // are pinned down by the unit tests and the transcripts; this looks for the states they miss.
 //
-//   kessandor_soak [--games N] [--seed S]     (a failure names the seed that replays it)
+//   kessandor_soak [--games N] [--seed S] [--hard-games H]   (a failure names the seed that
+//                                                             replays it)
 //
-// In one game of every kComputerGamesOneIn, some seats are the computer's, at every level.
+// In one game of every kComputerGamesOneIn, some seats are the computer's, easy or normal. The
+// hard computer thinks a thousand times longer, so it plays H games of its own after the
+// others, of one to five players in turn, in every other seat from the first.
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -33,6 +37,8 @@ struct Tally {
     std::array<std::int64_t, 5> mergerBuilds{};  // [k]: builds that merged k companies into one
     std::int32_t largestNetWorth = 0;
     std::int64_t computerTurns = 0;
+    std::int64_t hardTurns = 0;
+    std::array<bool, kMaxPlayers + 1> hardSizes{};  // [n]: a game of n players had a hard seat
 };
 
 void require(bool holds, std::string_view what) {
@@ -109,15 +115,20 @@ void playComputer(Game& game, std::int32_t player, Level level, const BuildObser
     require(Game::checkState(game.state()).empty(), "a computer's purchase left a broken state");
 }
 
-void playOne(std::uint32_t seed, Tally& tally) {
-    std::mt19937 rng(seed);
-    Game game(static_cast<std::int32_t>(seed % kMaxPlayers) + 1, seed);
-    std::array<std::optional<Level>, kMaxPlayers> computers{};
-    for (std::int32_t p = 0; seed % kComputerGamesOneIn == 0 && p < game.playerCount(); ++p) {
-        if (rng() % 2 == 0) {
-            computers.at(p) = static_cast<Level>(rng() % (kHardest + 1));
-        }
+using Seats = std::array<std::optional<Level>, kMaxPlayers>;  // the computer's, at its level
+
+// Every other seat hard, from the first.
+Seats hardSeats() {
+    Seats seats{};
+    for (std::size_t p = 0; p < seats.size(); p += 2) {
+        seats.at(p) = Level::hard;
     }
+    return seats;
+}
+
+void playOne(std::uint32_t seed, std::int32_t players, const Seats& computers, Tally& tally) {
+    std::mt19937 rng(seed);
+    Game game(players, seed);
     std::int32_t turns = 0;
     bool quit = false;
     BuildObserver observer{[&tally](char, std::int32_t) { ++tally.formations; }, nullptr};
@@ -133,9 +144,13 @@ void playOne(std::uint32_t seed, Tally& tally) {
         observer.companiesMerged = [&mergers](const auto&, std::int32_t, std::int32_t) {
             ++mergers;
         };
-        if (computers.at(player)) {
-            playComputer(game, player, *computers.at(player), observer);
+        if (computers.at(static_cast<std::size_t>(player))) {
+            playComputer(game, player, *computers.at(static_cast<std::size_t>(player)), observer);
             ++tally.computerTurns;
+            if (computers.at(static_cast<std::size_t>(player)) == Level::hard) {
+                ++tally.hardTurns;
+                tally.hardSizes.at(static_cast<std::size_t>(game.playerCount())) = true;
+            }
         } else {
             playAtRandom(game, player, rng, observer);
         }
@@ -148,7 +163,7 @@ void playOne(std::uint32_t seed, Tally& tally) {
             game.endTurn();
         }
     }
-    const std::int32_t days = quit ? game.day() - 1 : 24 - 2 * game.playerCount();
+    const std::int32_t days = quit ? game.day() - 1 : lastDayOf(game.playerCount());
     require(game.day() == days + 1, "the game ended on the wrong day");
     require(quit || turns == days * game.playerCount(), "a player missed a turn");
     for (std::int32_t p = 0; p < game.playerCount(); ++p) {
@@ -157,11 +172,24 @@ void playOne(std::uint32_t seed, Tally& tally) {
     ++tally.games;
 }
 
+// Some seats easy or normal in one game of every kComputerGamesOneIn.
+void playRandom(std::uint32_t seed, Tally& tally) {
+    std::mt19937 rng(seed ^ 0xC0FFEEU);
+    Seats computers{};
+    for (std::size_t p = 0; seed % kComputerGamesOneIn == 0 && p < computers.size(); ++p) {
+        if (rng() % 2 == 0) {
+            computers.at(p) = static_cast<Level>(rng() % 2);
+        }
+    }
+    playOne(seed, static_cast<std::int32_t>(seed % kMaxPlayers) + 1, computers, tally);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::int64_t games = 1000;
     std::uint32_t seed = 1;
+    std::int64_t hardGames = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view flag = argv[i];
         const auto value = std::strtoull(argv[i + 1], nullptr, 10);
@@ -169,34 +197,48 @@ int main(int argc, char** argv) {
             games = static_cast<std::int64_t>(value);
         } else if (flag == "--seed") {
             seed = static_cast<std::uint32_t>(value);
+        } else if (flag == "--hard-games") {
+            hardGames = static_cast<std::int64_t>(value);
         } else {
-            std::fprintf(stderr, "usage: kessandor_soak [--games N] [--seed S]\n");
+            std::fprintf(stderr, "usage: kessandor_soak [--games N] [--seed S] [--hard-games H]\n");
             return 2;
         }
     }
     Tally tally;
     const auto start = std::chrono::steady_clock::now();
-    for (std::int64_t g = 0; g < games; ++g) {
+    for (std::int64_t g = 0; g < games + hardGames; ++g) {
         const auto gameSeed = static_cast<std::uint32_t>(seed + g * 7919U);
+        const bool hard = g >= games;
         try {
-            playOne(gameSeed, tally);
+            if (hard) {
+                // Seeds 7919 apart run through every size in five games.
+                playOne(gameSeed, static_cast<std::int32_t>(gameSeed % kMaxPlayers) + 1,
+                        hardSeats(), tally);
+            } else {
+                playRandom(gameSeed, tally);
+            }
         } catch (const Failure& failure) {
-            std::fprintf(stderr, "soak: FAILED: %s (replay: kessandor_soak --seed %u --games 1)\n",
-                         failure.what.c_str(), gameSeed);
+            std::fprintf(stderr, "soak: FAILED: %s (replay: kessandor_soak --seed %u --games %s)\n",
+                         failure.what.c_str(), gameSeed, hard ? "0 --hard-games 1" : "1");
             return 1;
         }
     }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     std::printf(
         "%lld games in %.1f s: %lld formations; builds merging 2, 3, 4 companies: %lld, "
-        "%lld, %lld; largest net worth $%d; %lld computer turns\n",
+        "%lld, %lld; largest net worth $%d; %lld computer turns, %lld of them hard\n",
         static_cast<long long>(tally.games), seconds.count(),
         static_cast<long long>(tally.formations), static_cast<long long>(tally.mergerBuilds[2]),
         static_cast<long long>(tally.mergerBuilds[3]),
         static_cast<long long>(tally.mergerBuilds[4]), tally.largestNetWorth,
-        static_cast<long long>(tally.computerTurns));
+        static_cast<long long>(tally.computerTurns), static_cast<long long>(tally.hardTurns));
     if (games >= 1000 && tally.mergerBuilds[3] == 0) {
         std::fprintf(stderr, "soak: FAILED: no build ever merged three companies\n");
+        return 1;
+    }
+    if (hardGames >= kMaxPlayers &&
+        std::count(tally.hardSizes.begin() + 1, tally.hardSizes.end(), true) != kMaxPlayers) {
+        std::fprintf(stderr, "soak: FAILED: the hard computer missed a size of game\n");
         return 1;
     }
     std::printf("soak: every invariant held\n");

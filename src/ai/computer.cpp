@@ -1,9 +1,9 @@
-// Every level weighs the five spots by building on each in a copy of the game and judging the
-// position that results; they differ in how far they look. Easy looks only at today's prices
-// and its own fortune, and spreads its money over every company like a cautious beginner.
-// Normal and hard play the rest of the game out a few or many times to learn which shares
-// will grow, put their money where it grows most, and judge a build by what it brings them
-// against the best-placed rival.
+// Easy and normal weigh the five spots by building on each in a copy of the game and judging
+// the position that results. Easy looks only at today's prices and its own fortune, and
+// spreads its money over every company like a cautious beginner. Normal plays the rest of the
+// game out a few times to learn which shares will grow, puts its money where it grows most,
+// and judges a build by what it brings it against the best-placed rival. Hard searches whole
+// plans by playing them out to the final standings (search.h).
 #include "ai/computer.h"
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 
 #include "ai/dice.h"
 #include "ai/outlook.h"
+#include "ai/search.h"
 
 namespace {
 
@@ -21,16 +22,15 @@ struct Style {
     bool spreads = false;      // buys some of every company rather than the best
 };
 
+// REQUIRES: level is easy or normal.
 Style styleOf(Level level) {
-    switch (level) {
-        case Level::easy:
-            return Style{0, false, true};
-        case Level::normal:
-            return Style{4, true, false};
-        case Level::hard:
-            break;
-    }
-    return Style{48, true, false};
+    return level == Level::easy ? Style{0, false, true} : Style{4, true, false};
+}
+
+// The computer's own chance for `player`'s turn of this day in this game.
+std::uint64_t seedFor(const Game& game, std::int32_t player) {
+    return Dice::mix(Dice::mix(game.seed(), static_cast<std::uint64_t>(game.day())),
+                     static_cast<std::uint64_t>(player));
 }
 
 // Adds as many shares of `company` as `cash` buys, and pays for them.
@@ -136,10 +136,11 @@ std::optional<Level> levelNamed(std::string_view name) {
 }
 
 TurnPlan planTurn(const Game& game, std::int32_t player, Level level) {
+    const std::uint64_t seed = seedFor(game, player);
+    if (level == Level::hard) {
+        return searchTurn(game, player, seed);
+    }
     const Style style = styleOf(level);
-    const std::uint64_t seed =
-        Dice::mix(Dice::mix(game.seed(), static_cast<std::uint64_t>(game.day())),
-                  static_cast<std::uint64_t>(player));
     TurnPlan plan;
     double bestScore = 0;
     Outlook bestOutlook;
@@ -162,12 +163,11 @@ TurnPlan planTurn(const Game& game, std::int32_t player, Level level) {
 }
 
 std::vector<Purchase> planPurchases(const Game& game, std::int32_t player, Level level) {
-    const Style style = styleOf(level);
-    if (style.spreads) {
-        return spreadBuys(game, player);
+    const std::uint64_t seed = seedFor(game, player);
+    if (level == Level::hard) {
+        return searchPurchases(game, player, seed);
     }
-    const std::uint64_t seed =
-        Dice::mix(Dice::mix(game.seed(), static_cast<std::uint64_t>(game.day())),
-                  static_cast<std::uint64_t>(player));
-    return bestBuys(game, player, foresee(game, seed, style.futures));
+    const Style style = styleOf(level);
+    return style.spreads ? spreadBuys(game, player)
+                         : bestBuys(game, player, foresee(game, seed, style.futures));
 }

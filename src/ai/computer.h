@@ -33,7 +33,7 @@ struct TurnPlan {
 // REQUIRES: the five spots are on offer and it is `player`'s turn.
 TurnPlan planTurn(const Game& game, std::int32_t player, Level level);
 
-// The shares `player` buys in the position as it stands, its build already made: the purchases
-// planTurn would plan after that build, affordable and in order.
-// REQUIRES: no spots are on offer and it is `player`'s turn.
+// The shares `player` buys in `game`, the position right after its build (the offers
+// withdrawn, still its turn): for a computer that takes over a turn someone else began. Pure
+// and repeatable as planTurn is; the purchases are affordable, in order.
 std::vector<Purchase> planPurchases(const Game& game, std::int32_t player, Level level);

@@ -7,13 +7,19 @@
 namespace {
 
 // A parcel of shares followed through the future: its company changes when that company is
-// absorbed, and the cash it earns (dividends, merger bonuses) piles up beside it.
+// absorbed, and the cash it earns (dividends, merger bonuses) piles up beside it. It is kept in
+// thousandths of a share, so that the game's own rules for dividends and mergers, which round
+// to whole shares and dollars, value a single share to a thousandth.
+constexpr std::int32_t kUnitsPerShare = 1000;
+
 struct Stake {
     std::int32_t company = 0;
-    double shares = 0;
+    std::int32_t units = 0;
     double cash = 0;
     std::int32_t founder = -1;  // the player who founded it in this future, or -1
-    double worth(const Game& game) const { return cash + shares * game.price(company); }
+    double worth(const Game& game) const {
+        return cash + static_cast<double>(game.price(company)) * units / kUnitsPerShare;
+    }
 };
 
 // How a player in a sampled future builds: where a company grows, merges or is founded,
@@ -28,15 +34,14 @@ std::int32_t plausibleBuild(const Game& game, Dice& dice) {
         const std::int32_t col = game.offeredColumn(i);
         const std::int32_t row = game.offeredRow(i);
         const NeighbourScan scan = game.scanNeighbours(col, row);
-        const double cellWorth = game.nextToStar(col, row) ? 600 : 100;
+        const double worth = game.worthOf(col, row);
         double score = 0;
         if (scan.count >= 2) {
-            score = 2 * cellWorth + game.price(scan.first - 'A') + game.price(scan.second - 'A');
+            score = 2 * worth + game.price(scan.first - 'A') + game.price(scan.second - 'A');
         } else if (scan.count == 1) {
-            score = cellWorth;
-        } else if (game.anyInactive() &&
-                   (cellWorth > 100 || game.findAdjacentOutpost(col, row).found)) {
-            score = 3 * cellWorth;
+            score = worth;
+        } else if (game.founds(col, row)) {
+            score = 3 * worth;
         }
         score += dice.unit() * 50;
         if (score > bestScore) {
@@ -49,7 +54,8 @@ std::int32_t plausibleBuild(const Game& game, Dice& dice) {
 
 void payDividends(const Game& game, std::vector<Stake>& stakes) {
     for (Stake& stake : stakes) {
-        stake.cash += stake.shares * game.price(stake.company) / 20;
+        const std::int64_t value = std::int64_t{stake.units} * game.price(stake.company);
+        stake.cash += static_cast<double>(dividendOn(value)) / kUnitsPerShare;
     }
 }
 
@@ -65,16 +71,17 @@ void passTurn(Game& game, std::vector<Stake>& stakes) {
 void playOn(Game& game, Dice& dice, std::vector<Stake>& stakes) {
     BuildObserver observer;
     observer.companyFormed = [&](char letter, std::int32_t player) {
-        stakes.push_back(Stake{letter - 'A', 5, 0, player});
+        stakes.push_back(Stake{letter - 'A', kFounderShares * kUnitsPerShare, 0, player});
     };
     observer.companiesMerged = [&](const std::vector<MergeEntry>&, std::int32_t a, std::int32_t b) {
         const std::int32_t survivor = game.isActive(a) ? a : b;
         const std::int32_t absorbed = survivor == a ? b : a;
-        const double oldPrice = game.price(absorbed);
         for (Stake& stake : stakes) {
             if (stake.company == absorbed) {
-                stake.cash += stake.shares * oldPrice / game.mergeCount();
-                stake.shares = stake.shares * oldPrice / game.price(survivor);
+                const MergeEntry terms = mergerTerms(stake.units, game.price(absorbed),
+                                                     game.price(survivor), game.mergeCount());
+                stake.cash += static_cast<double>(terms.bonus) / kUnitsPerShare;
+                stake.units = terms.newStock;
                 stake.company = survivor;
             }
         }
@@ -94,7 +101,7 @@ void playOn(Game& game, Dice& dice, std::vector<Stake>& stakes) {
 
 double standingWorth(const Game& game, std::int32_t company) {
     const std::int32_t daysLeft = game.finalDay() - game.day();
-    return game.price(company) * (1.0 + daysLeft / 20.0);
+    return game.price(company) * (1.0 + daysLeft * kDividendRate);
 }
 
 Outlook foresee(const Game& game, std::uint64_t seed, std::int32_t futures) {
@@ -113,7 +120,7 @@ Outlook foresee(const Game& game, std::uint64_t seed, std::int32_t futures) {
         std::vector<Stake> stakes;
         for (std::int32_t c = 0; c < kCompanyCount; ++c) {
             if (game.isActive(c)) {
-                stakes.push_back(Stake{c, 1, 0, -1});
+                stakes.push_back(Stake{c, kUnitsPerShare, 0, -1});
             }
         }
         playOn(future, dice, stakes);

@@ -50,8 +50,19 @@ std::int32_t companyIndex(char letter) {
 
 }  // namespace
 
+MergeEntry mergerTerms(std::int32_t oldStock, std::int32_t absorbedPrice,
+                       std::int32_t survivorPrice, std::int32_t mergerNumber) {
+    const std::int64_t oldValue = std::int64_t{oldStock} * absorbedPrice;
+    MergeEntry entry;
+    entry.involved = oldStock >= 1;
+    entry.oldStock = oldStock;
+    entry.newStock = clampMoney(oldValue / survivorPrice);
+    entry.bonus = clampMoney(oldValue / mergerNumber);
+    return entry;
+}
+
 std::int32_t Game::worthOf(std::int32_t col, std::int32_t row) const {
-    return nextToStar(col, row) ? kStarCellWorth : kCellWorth;
+    return cellWorth(nextToStar(col, row));
 }
 
 bool Game::nextToStar(std::int32_t col, std::int32_t row) const {
@@ -102,6 +113,10 @@ OutpostProbe Game::findAdjacentOutpost(std::int32_t col, std::int32_t row) const
     return OutpostProbe{};
 }
 
+bool Game::founds(std::int32_t col, std::int32_t row) const {
+    return anyInactive() && (findAdjacentOutpost(col, row).found || nextToStar(col, row));
+}
+
 char Game::formCompany(std::int32_t col, std::int32_t row, std::int32_t player) {
     std::int32_t index = 0;
     while (s_.companies.at(index).active) {
@@ -148,12 +163,8 @@ std::vector<MergeEntry> Game::mergeCompanies(std::int32_t a, std::int32_t b) {
         if (oldStock < 1) {
             continue;
         }
-        const std::int64_t oldValue = std::int64_t{oldStock} * absorbed.price;
         MergeEntry& entry = entries.at(static_cast<std::size_t>(p));
-        entry.involved = true;
-        entry.oldStock = oldStock;
-        entry.newStock = clampMoney(oldValue / survivor.price);
-        entry.bonus = clampMoney(oldValue / s_.mergeCount);
+        entry = mergerTerms(oldStock, absorbed.price, survivor.price, s_.mergeCount);
         player.holdings.at(absorbedIndex) = 0;
         std::int32_t& survivorShares = player.holdings.at(survivorIndex);
         survivorShares = clampMoney(std::int64_t{survivorShares} + entry.newStock);
@@ -189,9 +200,7 @@ void Game::placeOutpost(std::int32_t col, std::int32_t row, std::int32_t player,
         spreadCompany(col, row, scan.first);
         return;
     }
-    const bool founds =
-        anyInactive() && (findAdjacentOutpost(col, row).found || nextToStar(col, row));
-    if (!founds) {
+    if (!founds(col, row)) {
         setCell(col, row, kOutpost);
         return;
     }

@@ -11,7 +11,11 @@
 // a company gains it.
 inline constexpr std::int32_t kCellWorth = 100;
 inline constexpr std::int32_t kStarCellWorth = 600;  // beside a star
-// The shares the player whose build forms a company gets for nothing.
+constexpr std::int32_t cellWorth(bool besideStar) {
+    return besideStar ? kStarCellWorth : kCellWorth;
+}
+
+// The shares of a new company its founder receives.
 inline constexpr std::int32_t kFounderShares = 5;
 
 // What touches a cell on its four sides, as far as companies go.
@@ -37,6 +41,13 @@ struct MergeEntry {
     std::int32_t bonus = 0;     // dollars paid
     bool involved = false;      // the player held shares of the absorbed company
 };
+
+// What a holder of `oldStock` shares of a company priced `absorbedPrice` gets when it is absorbed
+// by one priced `survivorPrice` (already raised by the absorbed price) in the game's
+// `mergerNumber`th merger: survivor shares of the same value, rounded down, and a bonus of the
+// old shares' value divided by the number of mergers so far. REQUIRES: the prices are at least 1.
+MergeEntry mergerTerms(std::int32_t oldStock, std::int32_t absorbedPrice,
+                       std::int32_t survivorPrice, std::int32_t mergerNumber);
 
 // What a build reports while it happens: each merger as it is made (one or more, before the
 // build joins the survivor), or the founding of a company (before it spreads). The screens

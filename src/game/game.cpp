@@ -29,7 +29,7 @@ std::string checkCounters(const GameState& s) {
     if (s.playerCount < 1 || s.playerCount > kMaxPlayers) {
         return "the number of players is not 1 to 5";
     }
-    if (s.day < 1 || s.day >= 25 - 2 * s.playerCount) {
+    if (s.day < 1 || s.day > lastDayOf(s.playerCount)) {
         return "the day is not one of the game's days";
     }
     if (s.currentPlayer < 0 || s.currentPlayer >= s.playerCount) {

@@ -23,6 +23,10 @@ inline constexpr std::int32_t kStartingCash = 6000;
 inline constexpr std::int32_t kMostStars = 7;      // the set-up places 3 to 7, some may coincide
 inline constexpr std::size_t kMaxNameLength = 19;  // bytes
 inline constexpr std::int32_t kHardest = 2;        // computer levels: 0 easy, 1 normal, 2 hard
+// The last day of turns of a game of `players` players: 22 for one, two fewer for each more.
+constexpr std::int32_t lastDayOf(std::int32_t players) {
+    return 24 - 2 * players;
+}
 // The computer levels by name, as the command line, the record and the hall of fame spell them.
 inline constexpr std::array<std::string_view, kHardest + 1> kLevelNames = {"easy", "normal",
                                                                            "hard"};
@@ -106,8 +110,8 @@ public:
     std::int32_t playerCount() const { return s_.playerCount; }
     std::uint32_t seed() const { return s_.seed; }
     std::int32_t day() const { return s_.day; }
-    // The value day() reaches after the last day of turns: 25 - 2 x players.
-    std::int32_t finalDay() const { return 25 - 2 * s_.playerCount; }
+    // The value day() reaches after the last day of turns.
+    std::int32_t finalDay() const { return lastDayOf(s_.playerCount) + 1; }
     std::int32_t mergeCount() const { return s_.mergeCount; }
     // Stores the name as visibleName shows it.
     void setPlayerName(std::string_view name, std::int32_t player);
@@ -146,11 +150,14 @@ public:
 
     // --- Building rules (building.cpp) ---
     bool nextToStar(std::int32_t col, std::int32_t row) const;
-    // What the cell adds to the price of a company that gains it: 600 beside a star, else 100.
+    // What the cell adds to the price of a company that gains it (cellWorth, building.h).
     // So a company's price is always the worth of its cells.
     std::int32_t worthOf(std::int32_t col, std::int32_t row) const;
     NeighbourScan scanNeighbours(std::int32_t col, std::int32_t row) const;
     OutpostProbe findAdjacentOutpost(std::int32_t col, std::int32_t row) const;
+    // A build on (col, row) that touches no company founds one: a letter is free and the cell
+    // is next to a star or a plain outpost.
+    bool founds(std::int32_t col, std::int32_t row) const;
     // Builds on (col, row) for `player`: merges every company that touches it, grows the one
     // left, or founds a company, spreading it over the chained outposts, and tells `observer`
     // of each merger and formation as it happens. REQUIRES: (col, row) is an offered spot.

@@ -28,8 +28,8 @@ void Game::endDay() {
     s_.currentPlayer = 0;
     for (std::int32_t p = 0; p < s_.playerCount; ++p) {
         Player& player = s_.players.at(p);
-        const std::int64_t dividend = shareValue(p) / kDividendDivisor;
-        player.cash = clampMoney(std::int64_t{player.cash} + dividend + kDailyIncome);
+        player.cash =
+            clampMoney(std::int64_t{player.cash} + dividendOn(shareValue(p)) + kDailyIncome);
     }
 }
 

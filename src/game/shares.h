@@ -23,3 +23,9 @@ constexpr std::int32_t clampMoney(std::int64_t amount) {
 // Every day pays 5 percent of the value of a player's shares (its 20th part) plus this.
 inline constexpr std::int32_t kDailyIncome = 150;
 inline constexpr std::int32_t kDividendDivisor = 20;
+// The end of a day's pay for shares worth `shareValue`: 5 percent, rounded down.
+constexpr std::int64_t dividendOn(std::int64_t shareValue) {
+    return shareValue / kDividendDivisor;
+}
+// The same as a fraction of the shares' value, for estimates.
+inline constexpr double kDividendRate = 0.05;

@@ -1,6 +1,8 @@
 #include "screens/computer.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "ai/computer.h"
 #include "console/console.h"
@@ -20,6 +22,47 @@ bool anyPersonPlays() {
     return false;
 }
 
+// What a build did, for the hard computer's account: ", merging B and C into A", ", founding
+// C", ", growing A", or nothing for a plain outpost. One line with the rest of the account.
+struct BuildStory {
+    std::vector<char> absorbed;
+    char survivor = 0;
+    char founded = 0;
+};
+
+BuildObserver tellingAnnouncer(BuildStory& story) {
+    BuildObserver observer = announcer();
+    const auto formed = observer.companyFormed;
+    const auto merged = observer.companiesMerged;
+    observer.companyFormed = [&story, formed](char letter, std::int32_t player) {
+        story.founded = letter;
+        formed(letter, player);
+    };
+    observer.companiesMerged = [&story, merged](const std::vector<MergeEntry>& entries,
+                                                std::int32_t a, std::int32_t b) {
+        const bool aSurvives = theGame->isActive(a);
+        story.survivor = Game::columnLetter(aSurvives ? a : b);
+        story.absorbed.push_back(Game::columnLetter(aSurvives ? b : a));
+        merged(entries, a, b);
+    };
+    return observer;
+}
+
+std::string toldOf(const BuildStory& story, char built) {
+    if (!story.absorbed.empty()) {
+        std::string told = ", merging ";
+        for (std::size_t i = 0; i < story.absorbed.size(); ++i) {
+            told += i == 0 ? "" : i + 1 == story.absorbed.size() ? " and " : ", ";
+            told += story.absorbed[i];
+        }
+        return told + " into " + story.survivor;
+    }
+    if (story.founded != 0) {
+        return std::string(", founding ") + story.founded;
+    }
+    return built > '@' ? std::string(", growing ") + built : std::string();
+}
+
 void showPurchase(const Purchase& buy) {
     Console& out = *theConsole;
     out.print("[Bought ");
@@ -34,7 +77,7 @@ void showPurchase(const Purchase& buy) {
 
 // Under the map: the turn header, where it built, and what it bought.
 void showAccount(std::int32_t player, std::int32_t col, std::int32_t row,
-                 const std::vector<Purchase>& purchases) {
+                 const std::vector<Purchase>& purchases, const std::string& told) {
     Console& out = *theConsole;
     showMap();
     out.newLines(1);
@@ -43,6 +86,7 @@ void showAccount(std::int32_t player, std::int32_t col, std::int32_t row,
     out.print("[Built on ");
     out.print(Game::columnLetter(col));
     out.print(row + 1);
+    out.print(told);
     out.print("]");
     out.newLines(1);
     for (const Purchase& buy : purchases) {
@@ -55,13 +99,13 @@ void showAccount(std::int32_t player, std::int32_t col, std::int32_t row,
 }
 
 // Buys `purchases` for `player`, who built on (col, row) this turn, then shows the account of
-// the turn and waits for a key when a person plays.
+// the turn (with `told` of the build) and waits for a key when a person plays.
 void buyAndAccount(std::int32_t player, std::int32_t col, std::int32_t row,
-                   const std::vector<Purchase>& purchases) {
+                   const std::vector<Purchase>& purchases, const std::string& told = {}) {
     for (const Purchase& buy : purchases) {
         theGame->buyShares(player, buy.company, buy.shares);
     }
-    showAccount(player, col, row, purchases);
+    showAccount(player, col, row, purchases, told);
     if (anyPersonPlays()) {
         theConsole->newLines(1);
         waitForKeyPrompt();
@@ -74,9 +118,12 @@ void buildOnOffer(std::int32_t player) {
     const TurnPlan plan = planTurn(game, player, static_cast<Level>(game.computerLevel()));
     const std::int32_t col = game.offeredColumn(plan.offer);
     const std::int32_t row = game.offeredRow(plan.offer);
-    game.placeOutpost(col, row, player, announcer());
+    BuildStory story;
+    game.placeOutpost(col, row, player, tellingAnnouncer(story));
     game.clearOffers();
-    buyAndAccount(player, col, row, plan.purchases);
+    // Only hard says what its build did: the other levels' accounts stay as they were.
+    const bool tells = game.computerLevel() == static_cast<std::int32_t>(Level::hard);
+    buyAndAccount(player, col, row, plan.purchases, tells ? toldOf(story, game.cell(col, row)) : "");
 }
 
 bool spotsOnOffer(const Game& game) {

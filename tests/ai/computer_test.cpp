@@ -79,6 +79,18 @@ TEST(ComputerPlayer, FoundsACompanyRatherThanBuildAnIsolatedOutpost) {
     }
 }
 
+// A share both hold: player 0 has 10 of A, its rival 30. C1, beside the star, would raise A by
+// $600: $6000 for player 0 and $18000 for the rival. G5 raises B, player 0's own, by $100:
+// $1000 for player 0 alone. The levels that mind their rivals build at G5.
+TEST(ComputerPlayer, BuildsForItselfRatherThanForItsRival) {
+    const Picture map = {"AA?*........", "", "......?.....", "", "....BB?.....", "", "",
+                         "?.........?."};
+    const Game game = offering(map, {{10, 10, 0, 0, 0}, {30, 0, 0, 0, 0}}, 0);
+    for (const Level level : {Level::normal, Level::hard}) {
+        EXPECT_EQ(spotOf(game, planTurn(game, 0, level)), "G5") << static_cast<int>(level);
+    }
+}
+
 // Purchases are planned with the cash the build leaves: none before the merger bonus, $599
 // against a $600 share. Each is affordable in its turn, and no level keeps back the price of
 // a share of the cheapest company (shares never lose value).
@@ -124,3 +136,46 @@ TEST(ComputerPlayer, BuysAfterAnotherBuildAsAfterItsOwn) {
 }
 
 }  // namespace
+
+// Right after the build, no spot on offer: A (3 cells, $300) and B (1 cell, $100).
+const Picture kTwoCompanies = {"AAA", "", "", "", "....B"};
+
+Game afterBuild(std::int32_t cash) {
+    GameState state = position(2, kTwoCompanies).state();
+    state.players[0].cash = cash;
+    return Game::restore(state).value();
+}
+
+// Easy gives each company an equal part, $500 of $1000: 1 share of A ($200 left over) and 5
+// of B; the $200 left over buys 2 more of the cheapest, B.
+TEST(ComputerPlayer, EasySpreadsItsCashAndPutsTheRestOnTheCheapest) {
+    const std::vector<Purchase> buys = planPurchases(afterBuild(1000), 0, Level::easy);
+    std::vector<std::int32_t> shares(kCompanyCount);
+    for (const Purchase& buy : buys) {
+        shares.at(buy.company) += buy.shares;
+    }
+    EXPECT_EQ(shares, (std::vector<std::int32_t>{1, 7, 0, 0, 0}));
+}
+
+// A purchase planned after someone else's build: affordable in its turn, the same on every
+// call, and nothing left that buys a share.
+TEST(ComputerPlayer, PlansPurchasesAfterABuildItDidNotPlan) {
+    for (const std::int32_t cash : {0, 99, 100, 1000, 45678}) {
+        const Game game = afterBuild(cash);
+        for (const Level level : kLevels) {
+            const std::vector<Purchase> buys = planPurchases(game, 0, level);
+            Game bought = game;
+            for (const Purchase& buy : buys) {
+                ASSERT_TRUE(bought.isActive(buy.company) && buy.shares >= 1 &&
+                            buy.shares <= bought.cash(0) / bought.price(buy.company));
+                bought.buyShares(0, buy.company, buy.shares);
+            }
+            EXPECT_LT(bought.cash(0), 100) << static_cast<int>(level) << " $" << cash;
+            const std::vector<Purchase> again = planPurchases(game, 0, level);
+            EXPECT_TRUE(std::equal(buys.begin(), buys.end(), again.begin(), again.end(),
+                                   [](const Purchase& a, const Purchase& b) {
+                                       return a.company == b.company && a.shares == b.shares;
+                                   }));
+        }
+    }
+}

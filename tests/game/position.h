@@ -1,6 +1,6 @@
 // Hand-built positions for the rule tests: a map drawn as nine rows of twelve symbols (rows
 // left short or out are empty space), each company priced as if it had been built cell by
-// cell (100 a cell, 600 beside a star).
+// cell (cellWorth: more beside a star).
 #pragma once
 
 #include <array>
@@ -32,8 +32,8 @@ inline Game position(std::int32_t players, const Picture& map,
                      const std::vector<Shares>& holdings = {}) {
     GameState state;
     state.playerCount = players;
-    state.day = 24 - 2 * players;  // the last day, so that a busy map fits the builds made
-    std::size_t offers = 0;        // "?" marks are the offers, in reading order
+    state.day = lastDayOf(players);  // the last day, so that a busy map fits the builds made
+    std::size_t offers = 0;          // "?" marks are the offers, in reading order
     for (std::int32_t row = 0; row < kRows; ++row) {
         for (std::int32_t col = 0; col < kColumns; ++col) {
             const char symbol = symbolAt(map, col, row);
@@ -46,7 +46,7 @@ inline Game position(std::int32_t players, const Picture& map,
                 Company& company = state.companies.at(symbol - 'A');
                 company.active = true;
                 ++company.size;
-                company.price += besideStar(map, col, row) ? 600 : 100;
+                company.price += cellWorth(besideStar(map, col, row));
             }
         }
     }
