@@ -1,12 +1,12 @@
 #include "server/game_process.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <csignal>
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
@@ -47,6 +47,7 @@ std::vector<std::string> environmentFor(const GameLaunch& launch) {
 
 std::vector<char*> pointers(std::vector<std::string>& texts) {
     std::vector<char*> list;
+    list.reserve(texts.size() + 1);
     for (std::string& text : texts) {
         list.push_back(text.data());
     }

@@ -130,7 +130,7 @@ public:
         server_.connectionClosed();
     }
 
-    void accept(http::request<http::string_body> request) {
+    void accept(const http::request<http::string_body>& request) {
         ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
         ws_.read_message_max(server_.limits().maxMessage);
         ws_.set_option(websocket::stream_base::decorator([](websocket::response_type& response) {
@@ -385,7 +385,7 @@ private:
         upgraded_ = true;  // the WebSocket session counts the connection from now on
         stream_.expires_never();
         std::make_shared<WsSession>(server_, stream_.release_socket(), table, address_)
-            ->accept(std::move(request));
+            ->accept(request);
     }
 
     http::response<http::string_body> route(const http::request<http::string_body>& request) {

@@ -20,7 +20,7 @@ public:
 
     // A screen that keeps growing without a clear (someone typing junk at a prompt) keeps
     // only its last lines, which are all a 24-line window shows.
-    static constexpr std::size_t kMostKept = 64 * 1024;
+    static constexpr std::size_t kMostKept = std::size_t{64} * 1024;
 
 private:
     std::string log_;

@@ -1,7 +1,7 @@
 #include "server/table.h"
 
-#include <signal.h>
 #include <sys/wait.h>
+#include <csignal>
 
 #include <algorithm>
 #include <boost/asio/write.hpp>
@@ -88,12 +88,9 @@ std::filesystem::path Table::folder() const {
 
 bool Table::hasSave() const {
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder() / "kessandor", error)) {
-        if (entry.path().extension() == ".save") {
-            return true;
-        }
-    }
-    return false;
+    const std::filesystem::directory_iterator saves(folder() / "kessandor", error);
+    return std::any_of(begin(saves), end(saves),
+                       [](const auto& entry) { return entry.path().extension() == ".save"; });
 }
 
 std::size_t Table::connectedSeats() const {
