@@ -12,6 +12,7 @@ import argparse
 import asyncio
 import json
 import os
+import random
 import re
 import resource
 import shutil
@@ -45,7 +46,8 @@ NAMES = ["Ann", "Bob"]
 # so pressing it again when a key wait did not move on changes no byte of the game.
 ANY_KEY = b"\x15"
 TRACE = os.environ.get("KESSANDOR_TRACE")
-KEY_AGAIN = 2.0  # seconds without screen bytes before a key wait is pressed again
+KEY_AGAIN = 2.0
+LINE_AGAIN = 5.0  # seconds without even an echo before a line answer is typed again  # seconds without screen bytes before a key wait is pressed again
 
 
 class Stats:
@@ -55,6 +57,7 @@ class Stats:
         self.tables_created = 0
         self.refusals = {}
         self.failures = 0
+        self.retyped = 0
         self.concurrent = 0
         self.most_concurrent = 0
 
@@ -86,8 +89,8 @@ class Seat:
 class Table:
     """One table: its two seats and the robot that answers its prompts."""
 
-    def __init__(self, stats, links, ws_base):
-        self.stats, self.links, self.ws_base = stats, links, ws_base
+    def __init__(self, stats, links, ws_base, think):
+        self.stats, self.links, self.ws_base, self.think = stats, links, ws_base, think
         self.seats = [Seat(self, 0), Seat(self, 1)]
         self.screen = b""
         self.at = 0
@@ -193,16 +196,25 @@ class Table:
     async def play(self, stop_at):
         """Plays the game to its end; False if the benchmark's time ran out first."""
         last = None  # the line answer typed last, to type again if it was dropped
+        shown, typed = 0, 0.0  # the screen's length when it was typed, and when
         while True:
             deadline = time.monotonic() + 120
             prompt = self.next_prompt()
             while prompt is None:
                 if time.monotonic() > stop_at:
+                    if TRACE:
+                        print(f"stopped at {self.screen[self.at - 300:]!r}", file=sys.stderr)
                     return False
                 if time.monotonic() > deadline:
                     raise RuntimeError("no prompt came: " + repr(self.screen[-300:]))
                 if self.dropped.is_set() and last:  # a notice: the keys were dropped
                     await self.type_when_awaited(*last, deadline)
+                elif last and len(self.screen) == shown and time.monotonic() - typed > LINE_AGAIN:
+                    # Not even echoed: the game lost them (see bench/README.md); again.
+                    self.stats.retyped += 1
+                    self.seats[last[0]].sent_at = None
+                    await self.type_when_awaited(*last, deadline)
+                    typed = time.monotonic()
                 await self.wait_moved(1.0)
                 prompt = self.next_prompt()
             if time.monotonic() > stop_at:
@@ -220,7 +232,10 @@ class Table:
                     return True
             else:
                 last = (seat, keys)
+                if self.think:  # a person takes a moment over each answer
+                    await asyncio.sleep(random.uniform(0.5, 1.5) * self.think)
                 await self.type_when_awaited(seat, keys, deadline)
+                shown, typed = len(self.screen), time.monotonic()
             if self.at > 65536:  # keep the screen short; prompts lie after `at`
                 cut = self.at - 8192
                 self.screen, self.at = self.screen[cut:], self.at - cut
@@ -247,7 +262,7 @@ async def one_table(args, stats, k, stop_at):
         return False
     stats.tables_created += 1
     links = json.loads(payload)
-    table = Table(stats, links, "ws://" + url.netloc)
+    table = Table(stats, links, "ws://" + url.netloc, args.think)
     try:
         await table.connect(table.seats[0], links["host"].split("#")[1])
         await table.connect(table.seats[1], links["join"].split("#")[1])
@@ -370,7 +385,7 @@ def metrics_latency(port):
     with urllib.request.urlopen(f"http://127.0.0.1:{port}/metrics", timeout=10) as answer:
         text = answer.read().decode()
     return [line for line in text.splitlines()
-            if line.startswith("kessandor_key_latency") or line.startswith("kessandor_refusals")]
+            if line.startswith(("kessandor_key_latency", "kessandor_refusals", "kessandor_keys_dropped"))]
 
 
 async def sample_memory(servers, stats, samples, stop_at):
@@ -403,10 +418,10 @@ def report(args, stats, elapsed, before, after, samples, metrics_lines):
     ms = [x * 1000 for x in stats.latencies]
     print(f"tables asked {args.tables}, held at once at most {stats.most_concurrent}, "
           f"created {stats.tables_created}, games finished {stats.games}, "
-          f"failures {stats.failures}, refusals {stats.refusals or 'none'}")
+          f"failures {stats.failures}, line answers typed again {stats.retyped}, refusals {stats.refusals or 'none'}")
     print(f"keystroke to screen over {len(ms)} keys: p50 {percentile(ms, 0.5):.1f} ms, "
           f"p99 {percentile(ms, 0.99):.1f} ms, max {max(ms, default=float('nan')):.1f} ms")
-    print(f"elapsed {elapsed:.0f} s")
+    print(f"elapsed {elapsed:.0f} s, think {args.think} s, keys {len(ms) / elapsed:.0f}/s")
     if before and after:
         print(f"CPU seconds: server {after['server_cpu'] - before['server_cpu']:.1f}, "
               f"game processes {after['game_cpu'] - before['game_cpu']:.1f}")
@@ -477,6 +492,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--tables", type=int, default=10)
     parser.add_argument("--duration", type=float, default=60, help="seconds, then it stops")
+    parser.add_argument("--think", type=float, default=1.0,
+                        help="mean seconds a seat takes before each line answer (0: none)")
     parser.add_argument("--server", default=os.path.join(here, "..", "build", "release", "src",
                                                          "kessandor-serve"))
     parser.add_argument("--metrics-listen", action="store_true",
