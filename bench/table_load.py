@@ -318,6 +318,15 @@ def rss(pid):
         return int(f.read().split()[1]) * PAGE
 
 
+def pss(pid):
+    """Proportional set size: shared pages (the program, the C library) divided among sharers."""
+    with open(f"/proc/{pid}/smaps_rollup") as f:
+        for line in f:
+            if line.startswith("Pss:"):
+                return int(line.split()[1]) * 1024
+    return 0
+
+
 def children_of(pids):
     found = []
     for name in os.listdir("/proc"):
@@ -332,16 +341,19 @@ def children_of(pids):
 
 def measure(servers):
     """CPU seconds of the servers, of their game processes (reaped and live), and RSS."""
-    total = {"server_cpu": 0.0, "game_cpu": 0.0, "server_rss": 0, "game_rss": 0, "games": 0}
+    total = {"server_cpu": 0.0, "game_cpu": 0.0, "server_rss": 0, "game_rss": 0, "games": 0,
+             "pss": 0}
     for pid in servers:
         s = proc_stat(pid)
         total["server_cpu"] += s["cpu"]
         total["game_cpu"] += s["children"]
         total["server_rss"] += rss(pid)
+        total["pss"] += pss(pid)
     for pid in children_of(set(servers)):
         try:
             total["game_cpu"] += proc_stat(pid)["cpu"]
             total["game_rss"] += rss(pid)
+            total["pss"] += pss(pid)
             total["games"] += 1
         except OSError:
             pass
@@ -429,7 +441,8 @@ def report(args, stats, elapsed, before, after, samples, metrics_lines):
         held, m = max(samples, key=lambda s: s[0])
         print(f"resident at {held} tables: server {m['server_rss'] / 2**20:.1f} MiB, "
               f"{m['games']} game processes {m['game_rss'] / 2**20:.1f} MiB, "
-              f"per table {(m['server_rss'] + m['game_rss']) / held / 2**20:.2f} MiB")
+              f"per table {(m['server_rss'] + m['game_rss']) / held / 2**20:.2f} MiB "
+              f"(proportional set size {m['pss'] / held / 2**20:.2f} MiB)")
     for line in metrics_lines:
         print(line)
 
