@@ -115,7 +115,9 @@ int serve(ServeOptions& options) {
     }
     asio::io_context io(1);
     server::Tables tables(io, options.config);
-    server::Server net(io, tables, *at, metricsAt);
+    server::NetLimits limits;
+    limits.tablesPerMinute = options.tablesPerMinute;
+    server::Server net(io, tables, *at, metricsAt, limits);
     server::logEvent("listening", {{"address", options.listen},
                                    {"metrics", options.metricsListen},
                                    {"state", options.config.state.string()},

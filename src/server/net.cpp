@@ -536,6 +536,9 @@ bool Server::connectionOpened() {
 }
 
 bool Server::mayCreateTable(const std::string& address) {
+    if (limits_.tablesPerMinute <= 0) {
+        return true;
+    }
     if (creators_.size() > 10000) {
         creators_.clear();  // bounded: forgetting everyone is fairer than refusing everyone
     }
@@ -553,6 +556,11 @@ void Server::accept(tcp::acceptor& acceptor, bool metricsOnly) {
             }
             if (!error) {
                 if (connectionOpened()) {
+                    // A key's echo is a few bytes: sent at once, not held back until the
+                    // client acknowledges the screen before it (Nagle's algorithm against
+                    // delayed acknowledgements costs up to 40 ms a key).
+                    boost::system::error_code ignored;
+                    socket.set_option(tcp::no_delay(true), ignored);
                     std::make_shared<HttpSession>(*this, std::move(socket), metricsOnly)->run();
                 } else {
                     refused("too-many-connections", "-");

@@ -37,7 +37,7 @@ struct NetLimits {
     std::size_t maxBodyBytes = 1024;  // of an HTTP request
     std::chrono::seconds helloWithin{10};
     std::chrono::seconds httpTimeout{30};
-    double tablesPerMinute = 10;  // created from one address
+    double tablesPerMinute = 10;  // created from one address; 0: no limit
 };
 
 class Server {

@@ -26,6 +26,10 @@ const char* const kServeUsage =
     "                      (default http://ADDR:PORT)\n"
     "  --name NAME         put before every new table's name, so a proxy in front of\n"
     "                      several servers can send each table to its own server\n"
+    "  --tables-per-minute N\n"
+    "                      new tables one address may create a minute (default 10;\n"
+    "                      0 for no limit). Behind a proxy every table comes from the\n"
+    "                      proxy's address: raise it there\n"
     "  --metrics-listen ADDR:PORT\n"
     "                      answer /metrics (Prometheus text format) there, and only\n"
     "                      there (default: nowhere)\n"
@@ -45,6 +49,7 @@ enum Option {
     kUser,
     kGame,
     kMetrics,
+    kTablesPerMinute,
     kCheck
 };
 
@@ -104,18 +109,20 @@ bool splitListen(const std::string& listen, std::string& address, std::uint16_t&
 }
 
 std::optional<std::string> parseServeOptions(int argc, char** argv, ServeOptions& options) {
-    static const option kLong[] = {{"listen", required_argument, nullptr, kListen},
-                                   {"state", required_argument, nullptr, kState},
-                                   {"max-tables", required_argument, nullptr, kMaxTables},
-                                   {"away-minutes", required_argument, nullptr, kAway},
-                                   {"public-url", required_argument, nullptr, kPublicUrl},
-                                   {"name", required_argument, nullptr, kName},
-                                   {"user", required_argument, nullptr, kUser},
-                                   {"game", required_argument, nullptr, kGame},
-                                   {"metrics-listen", required_argument, nullptr, kMetrics},
-                                   {"check-config", no_argument, nullptr, kCheck},
-                                   {"help", no_argument, nullptr, 'h'},
-                                   {nullptr, 0, nullptr, 0}};
+    static const option kLong[] = {
+        {"listen", required_argument, nullptr, kListen},
+        {"state", required_argument, nullptr, kState},
+        {"max-tables", required_argument, nullptr, kMaxTables},
+        {"away-minutes", required_argument, nullptr, kAway},
+        {"public-url", required_argument, nullptr, kPublicUrl},
+        {"name", required_argument, nullptr, kName},
+        {"user", required_argument, nullptr, kUser},
+        {"game", required_argument, nullptr, kGame},
+        {"metrics-listen", required_argument, nullptr, kMetrics},
+        {"tables-per-minute", required_argument, nullptr, kTablesPerMinute},
+        {"check-config", no_argument, nullptr, kCheck},
+        {"help", no_argument, nullptr, 'h'},
+        {nullptr, 0, nullptr, 0}};
     server::ServerConfig& config = options.config;
     opterr = 0;
     optind = 1;
@@ -160,6 +167,15 @@ std::optional<std::string> parseServeOptions(int argc, char** argv, ServeOptions
                 break;
             case kMetrics:
                 options.metricsListen = optarg;
+                break;
+            case kTablesPerMinute:
+                if (std::string_view(optarg) == "0") {
+                    options.tablesPerMinute = 0;
+                } else if (parseNumber(optarg, 1000000, number)) {
+                    options.tablesPerMinute = static_cast<double>(number);
+                } else {
+                    return "--tables-per-minute needs a number from 0 to 1000000";
+                }
                 break;
             case kCheck:
                 options.checkConfig = true;

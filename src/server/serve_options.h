@@ -13,6 +13,9 @@ struct ServeOptions {
     std::string user;           // whom to run as when started as root
     bool help = false;
     bool checkConfig = false;  // check everything, start nothing
+    // New tables one address may create a minute; 0: no limit. Behind a proxy every
+    // request comes from the proxy's address, so the operator must be able to raise it.
+    double tablesPerMinute = 10;
     server::ServerConfig config;
 };
 

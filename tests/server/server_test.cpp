@@ -165,6 +165,7 @@ TEST(ServeOptions, LoopbackUnlessToldOtherwise) {
     EXPECT_EQ(options.config.publicUrl, "http://127.0.0.1:8475");
     EXPECT_EQ(options.config.maxTables, 1000);
     EXPECT_EQ(options.config.awayAfter, std::chrono::minutes(3));
+    EXPECT_EQ(options.tablesPerMinute, 10);
     std::string address;
     std::uint16_t port = 0;
     EXPECT_TRUE(splitListen("[::1]:80", address, port));
@@ -179,6 +180,8 @@ TEST(ServeOptions, BadValuesAreUsageErrors) {
     for (std::vector<std::string> args :
          std::vector<std::vector<std::string>>{{"--max-tables", "0"},
                                                {"--away-minutes", "-1"},
+                                               {"--tables-per-minute", "-1"},
+                                               {"--tables-per-minute", "1.5"},
                                                {"--name", "S1"},
                                                {"--public-url", "ftp://x"},
                                                {"--listen", "nowhere"},
@@ -196,6 +199,19 @@ TEST(ServeOptions, BadValuesAreUsageErrors) {
     }
 }
 
+TEST(ServeOptions, AProxysServerMayTakeAnyNumberOfTablesAMinute) {
+    char program[] = "kessandor-serve";
+    char state[] = "--state=/tmp/k";
+    char none[] = "--tables-per-minute=0";
+    char many[] = "--tables-per-minute=600";
+    char* argv[] = {program, state, none, many, nullptr};
+    ServeOptions options;
+    ASSERT_FALSE(parseServeOptions(3, argv, options));
+    EXPECT_EQ(options.tablesPerMinute, 0);
+    ASSERT_FALSE(parseServeOptions(4, argv, options));
+    EXPECT_EQ(options.tablesPerMinute, 600);
+}
+
 class GameRecordTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -210,7 +226,8 @@ protected:
         GameResult result{"2026-12-08T10:00:00Z", level, {}};
         std::int32_t rank = 0;
         for (const std::int32_t worth : worths) {
-            result.players.push_back({std::string("P").append(std::to_string(worth)), worth, ++rank});
+            result.players.push_back(
+                {std::string("P").append(std::to_string(worth)), worth, ++rank});
         }
         return result;
     }
