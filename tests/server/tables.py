@@ -49,12 +49,14 @@ class Server:
         self.start()
 
     def start(self):
+        """Starts the server (again, after a stop): returns once this start is listening."""
+        starts = self.log().count("event=listening") if os.path.exists(self.log_path) else 0
         with open(self.log_path, "ab") as log:
             self.process = subprocess.Popen(
                 [os.path.join(BIN, "kessandor-serve"), "--listen", f"127.0.0.1:{self.port}",
                  "--state", self.state, *as_user_args(), *self.extra],
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log)
-        self.wait_for_log("event=listening")
+        self.wait_for_log("event=listening", count=starts + 1)
 
     @property
     def url(self):
@@ -279,6 +281,16 @@ class Robot:
                 self.screen.read_some(0.05)
         raise AssertionError("a key wait never ended")
 
+    def wait_for_turn(self, person):
+        """At a table, waits until the person's status row says it is their turn: the prompt
+        can reach their screen before the server has heard whose answer the game awaits, and
+        keys that come first are dropped as out of turn."""
+        end = time.monotonic() + DEADLINE
+        while person.statuses() and "your turn" not in person.statuses()[-1]:
+            if time.monotonic() > end:
+                raise AssertionError(f"never their turn: {person.statuses()[-1]!r}")
+            self.screen.read_some(0.05)
+
     def play(self, until="standings"):
         """Answers prompts until `until` has been answered; returns the offset past it."""
         while True:
@@ -295,6 +307,8 @@ class Robot:
                 if answer == ANY_KEY and kind != "standings":  # a table ends after that key
                     self.press_key(person, end)
                 else:
+                    if answer != ANY_KEY:
+                        self.wait_for_turn(person)
                     person.type(answer)
             if kind == until:
                 return end
@@ -322,3 +336,51 @@ class Robot:
         if kind == "buy":
             return b"1\r"
         return ANY_KEY  # key, standings
+
+
+def last_screen(terminal, end):
+    """The game's screen that ends at offset `end` of its bytes: from the last clear before."""
+    game = terminal.game_bytes()
+    return game[game.rindex(CLEAR.encode(), 0, end):end]
+
+
+TABLE_NAMES = ["Ann", "Bob"]
+# A client's status row while it is not at its table.
+RECONNECTING = re.compile(r"connection lost|trying|server closing")
+
+
+class Table:
+    """A table as the server created it (`created`, its answer to a new table), Ann at its host
+    seat and Bob at its join link, each on a terminal client, and a robot to play it."""
+
+    def __init__(self, test, created):
+        self.id = created["table"]
+        self.link = created["host"]
+        self.host = join(created["host"])
+        test.addCleanup(self.host.close)
+        self.guest = join(created["join"])
+        test.addCleanup(self.guest.close)
+        people = {"Ann": self.host, "Bob": self.guest}
+
+        def typist(kind, whose):
+            if kind == "count":
+                return None  # the table answers: the people seated
+            return self.host if kind in ("title", "standings") else people[whose]
+
+        self.robot = Robot(self.host, typist, TABLE_NAMES)
+
+    def play_turns(self, turns):
+        """Plays on until `turns` more turns have begun, and stops at that turn's menu with
+        nothing typed: the game waits there, saved at the start of the turn."""
+        target = self.robot.turns + turns
+        while True:
+            kind, end, found = self.robot.next_prompt()
+            if kind == "turn" and self.robot.turns == target:
+                return end
+            self.robot.play(until=kind)
+
+    def status_counts(self):
+        return len(self.host.statuses()), len(self.guest.statuses())
+
+    def statuses_since(self, counts):
+        return [s for t, n in zip((self.host, self.guest), counts) for s in t.statuses()[n:]]
