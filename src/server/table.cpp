@@ -273,43 +273,37 @@ bool Table::mayType(std::int32_t seat) const {
 }
 
 void Table::writeToGame(std::string bytes) {
-    if (!terminal_ || terminalOut_.size() + bytes.size() > kMostPendingKeys) {
-        return;
+    if (terminal_ && toGame_.pending.size() + bytes.size() <= kMostPendingKeys) {
+        send(*terminal_, toGame_, std::move(bytes));
     }
-    terminalOut_.append(bytes);
-    if (writingTerminal_) {
-        return;
-    }
-    writingTerminal_ = true;
-    auto sending = std::make_shared<std::string>(std::move(terminalOut_));
-    terminalOut_.clear();
-    asio::async_write(*terminal_, asio::buffer(*sending),
-                      [this, sending](const boost::system::error_code& error, std::size_t) {
-                          writingTerminal_ = false;
-                          if (!error && !terminalOut_.empty()) {
-                              writeToGame({});
-                          }
-                      });
 }
 
 void Table::writeControl(std::string line) {
-    if (!control_) {
+    if (control_) {
+        send(*control_, toControl_, std::move(line));
+    }
+}
+
+// One write at a time on a descriptor; what comes meanwhile goes out with the next one.
+void Table::send(asio::posix::stream_descriptor& to, Outbox& box, std::string bytes) {
+    box.pending.append(bytes);
+    if (box.writing || box.pending.empty()) {
         return;
     }
-    controlOut_.append(line);
-    if (writingControl_) {
-        return;
-    }
-    writingControl_ = true;
-    auto sending = std::make_shared<std::string>(std::move(controlOut_));
-    controlOut_.clear();
-    asio::async_write(*control_, asio::buffer(*sending),
-                      [this, sending](const boost::system::error_code& error, std::size_t) {
-                          writingControl_ = false;
-                          if (!error && !controlOut_.empty()) {
-                              writeControl({});
-                          }
-                      });
+    box.writing = true;
+    auto sending = std::make_shared<std::string>(std::move(box.pending));
+    box.pending.clear();
+    asio::async_write(
+        to, asio::buffer(*sending),
+        [this, &to, &box, sending](const boost::system::error_code& error, std::size_t) {
+            if (error == asio::error::operation_aborted) {
+                return;  // the game has gone; its descriptors with it
+            }
+            box.writing = false;
+            if (!error) {
+                send(to, box, {});
+            }
+        });
 }
 
 std::optional<Attached> Table::attach(Viewer& viewer, const std::string& token,
@@ -499,10 +493,9 @@ void Table::gameEnded(int waitStatus) {
     game_.reset();
     terminal_.reset();
     control_.reset();
-    terminalOut_.clear();
-    controlOut_.clear();
+    toGame_ = {};
+    toControl_ = {};
     controlIn_.clear();
-    writingTerminal_ = writingControl_ = false;
     awaiting_.reset();
     if (stopping_ || state_ == State::finished) {
         return;  // the server is stopping: the save stays for the next start

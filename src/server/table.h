@@ -150,8 +150,14 @@ private:
 
     std::unique_ptr<GameProcess> game_;
     std::unique_ptr<boost::asio::posix::stream_descriptor> terminal_, control_;
-    std::string terminalOut_, controlIn_, controlOut_;
-    bool writingTerminal_ = false, writingControl_ = false;
+    // Bytes waiting for one of the game's descriptors.
+    struct Outbox {
+        std::string pending;
+        bool writing = false;
+    };
+    void send(boost::asio::posix::stream_descriptor& to, Outbox& box, std::string bytes);
+    Outbox toGame_, toControl_;
+    std::string controlIn_;
     std::array<char, 4096> outputBuffer_{}, controlBuffer_{};
     std::vector<std::chrono::steady_clock::time_point> crashes_;
     boost::asio::steady_timer restartTimer_;
