@@ -5,6 +5,7 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -122,6 +123,7 @@ int play(join::TableUrl url, bool created, const join::Links& createdLinks) {
     terminal::SavedMode mode;
     join::Ending ending;
     join::Links links;
+    bool spectator = false;
     {
         join::TableClient client(io, std::move(url), keyboard, screen, mode, keyFirst);
         Restorer restorer(screen, mode);
@@ -132,14 +134,16 @@ int play(join::TableUrl url, bool created, const join::Links& createdLinks) {
         restorer.restore();
         ending = client.ending();
         links = client.links();
+        spectator = client.spectator();
     }
     if (links.own.empty()) {
         links = createdLinks;
     }
     if (ending.status == 0 && !links.own.empty()) {
-        screen.say("You left the table; your seat is kept.\n", false);
+        screen.say(spectator ? "You left the table.\n" : "You left the table; your seat is kept.\n",
+                   false);
     }
-    printLinks(screen, links, false);
+    printLinks(screen, links, spectator);
     if (!ending.message.empty()) {
         std::fprintf(stderr, "%s\n", ending.message.c_str());
     }
@@ -150,10 +154,7 @@ int play(join::TableUrl url, bool created, const join::Links& createdLinks) {
     return ending.status;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::signal(SIGPIPE, SIG_IGN);  // a closed connection is an error code, not a death
+int run(int argc, char** argv) {
     join::Arguments arguments;
     if (const std::optional<std::string> error = join::parseArguments(argc, argv, arguments)) {
         return fail(*error + " (try 'kessandor join --help')", 2);
@@ -181,4 +182,18 @@ int main(int argc, char** argv) {
     printLinks(plain, table->links, false);
     std::fflush(stdout);
     return play(table->host, true, table->links);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);  // a closed connection is an error code, not a death
+    // The terminal is back by now: each step that changed it undoes it on the way out.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        return fail(error.what(), 1);
+    } catch (...) {
+        return fail("stopped by an unexpected error", 1);
+    }
 }

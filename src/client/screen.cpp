@@ -12,7 +12,7 @@ namespace {
 constexpr int kGameRows = 24;
 constexpr int kStatusRow = 25;
 constexpr std::size_t kTitleWidth = 160;
-constexpr std::size_t kRedrawLimit = 256 * 1024;  // a game screen is a few kilobytes
+constexpr std::size_t kRedrawLimit = std::size_t{256} * 1024;  // a game screen is a few kilobytes
 
 // What the client writes of its own, kept to a few fixed sequences so that a reader of the
 // terminal's output can take them out again.
@@ -215,14 +215,16 @@ void Screen::drawStatus() {
 }
 
 void Screen::say(std::string_view text, bool raw) const {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n' && raw) {
-            out += '\r';
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) {
+            write(text);
+            return;
         }
-        out += c;
+        write(text.substr(0, end));
+        write(raw ? "\r\n" : "\n");
+        text.remove_prefix(end + 1);
     }
-    write(out);
 }
 
 // Blocking writes, also where the descriptor was left non-blocking by someone sharing it.

@@ -32,7 +32,7 @@ struct TableStatus {
 
 // Reads the fields of a `status` message; a field missing or of the wrong type is left at
 // its default, so a newer server's message still shows what this client knows.
-TableStatus readStatus(std::string_view json);
+TableStatus readStatus(std::string_view text);
 
 // Printable ASCII only, at most `limit` characters: a character outside it shows as one '?'.
 // Whatever the server sends, the status line never holds a control byte or an escape.

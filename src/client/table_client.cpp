@@ -1,5 +1,7 @@
 #include "client/table_client.h"
 
+#include <unistd.h>
+
 #include <csignal>
 
 #include <boost/asio/connect.hpp>
@@ -108,7 +110,10 @@ void TableClient::connect() {
     });
     link->resolver.async_resolve(
         url_.host, url_.port,
-        [this, link](beast::error_code error, tcp::resolver::results_type found) {
+        [this, link](beast::error_code error, const tcp::resolver::results_type& found) {
+            if (link->dead) {
+                return;  // given up on meanwhile
+            }
             if (error) {
                 lost(link, "cannot find " + url_.host + ": " + error.message());
                 return;
@@ -425,8 +430,8 @@ void TableClient::onSignal(int number) {
 void TableClient::suspend() {
     screen_.tearDown();
     terminal::leaveRawMode(rawMode_);
-    std::raise(SIGSTOP);
-    resumedByUs_ = true;  // the SIGCONT that woke us is still on its way
+    kill(getpid(), SIGSTOP);  // returns once continued
+    resumedByUs_ = true;      // the SIGCONT that woke us is still on its way
     comeBack();
 }
 

@@ -51,6 +51,7 @@ public:
     void start();
     const Ending& ending() const { return ending_; }
     const Links& links() const { return links_; }
+    bool spectator() const { return spectator_; }
 
 private:
     struct Link;

@@ -59,13 +59,12 @@ bool validPort(std::string_view port) {
 
 // Takes the scheme off `rest`; false for anything but http:// and ws://.
 bool takeScheme(std::string_view& rest, UrlError& error) {
-    for (const std::string_view scheme : {"http://", "ws://"}) {
-        if (rest.substr(0, scheme.size()) == scheme) {
-            rest.remove_prefix(scheme.size());
-            return true;
-        }
+    const std::size_t length = rest.starts_with("http://") ? 7 : rest.starts_with("ws://") ? 5 : 0;
+    if (length > 0) {
+        rest.remove_prefix(length);
+        return true;
     }
-    if (rest.substr(0, 8) == "https://" || rest.substr(0, 6) == "wss://") {
+    if (rest.starts_with("https://") || rest.starts_with("wss://")) {
         error.message =
             "this client speaks plain http://: TLS belongs to a reverse proxy in front of the "
             "server, or use an SSH tunnel";

@@ -2,9 +2,11 @@
 game's bytes shown unchanged beside the status line, keys sent as typed, leaving with Ctrl-C,
 taking a dropped connection up again with the seat's token, refusals, creating a table, and
 the terminal given back as it was on every way out."""
+import fcntl
 import os
 import re
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -12,7 +14,7 @@ import termios
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
-from driver import LINE_MODE, Terminal, died_of  # noqa: E402
+from driver import Terminal, died_of  # noqa: E402
 from fake_server import FakeServer  # noqa: E402
 
 TABLE = "abc-123"
@@ -60,14 +62,19 @@ def status(awaiting_seat=1, awaiting_name="Bob", you=0):
 class Table:
     """A fake server with one table, and the client joining it in a terminal."""
 
-    def __init__(self, rows=25, path=f"/t/{TABLE}#{JOIN_TOKEN}", args=()):
+    def __init__(self, rows=25, path=f"/t/{TABLE}#{JOIN_TOKEN}", args=(), greet=None,
+                 created=(201, {})):
+        """`greet` answers a hello (the table and the token given; by default a player's
+        welcome, the screen and a status); `created` is the answer to a new table."""
         self.server = FakeServer(TABLE)
-        self.server.greet = lambda number, token: [self.welcome(SEAT_TOKEN), SCREEN, status()]
+        greet = greet or (lambda table, token: [table.welcome(SEAT_TOKEN), SCREEN, status()])
+        self.server.greet = lambda number, token: greet(self, token)
+        self.server.created = created
         self.terminal = Terminal(args=(self.server.url(path), *args), rows=rows)
 
-    def welcome(self, token):
+    def welcome(self, token, role="player"):
         base = self.server.url()
-        return {"type": "welcome", "table": TABLE, "role": "player", "seat": 0, "host": False,
+        return {"type": "welcome", "table": TABLE, "role": role, "seat": 0, "host": False,
                 "token": token, "join": f"{base}/t/{TABLE}#{JOIN_TOKEN}",
                 "watch": f"{base}/t/{TABLE}#WATCHWATCHWATCHWATCHWATCH", "link":
                 f"{base}/t/{TABLE}#{token}"}
@@ -149,9 +156,8 @@ class Joining(unittest.TestCase):
 
     def test_a_refusal_ends_the_client_with_its_reason(self):
         settings = fresh_terminal_settings()
-        with Table() as (server, t):
-            server.greet = lambda number, token: [{"type": "refused",
-                                                   "reason": "That link\x1b[2J is spent."}]
+        refused = {"type": "refused", "reason": "That link\x1b[2J is spent."}
+        with Table(greet=lambda table, token: [refused]) as (server, t):
             server.next("hello")
             self.assertEqual(os.waitstatus_to_exitcode(t.finish()), 1)
             self.assertIn("refused: That link?[2J is spent.", t.out)
@@ -174,22 +180,51 @@ class Joining(unittest.TestCase):
             self.assertNotIn(b"\x1b[25;1H", t.raw)
             self.assertNotIn(b"\x1b[1;24r", t.raw)
 
+    def test_a_resize_moves_the_status_between_the_last_row_and_the_title(self):
+        with Table(rows=25) as (server, t):
+            server.next("hello")
+            wait_for(t, "the status row", lambda raw: any(
+                "turn: Bob" in line for line in status_lines(raw)))
+            fcntl.ioctl(t.fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
+            wait_for(t, "the title", lambda raw: any(
+                b"turn: Bob" in title for title in TITLE.findall(raw)))
+            self.assertIn(b"\x1b7\x1b[r\x1b8", t.raw)  # the scroll region undone
+            mark = len(t.raw)
+            fcntl.ioctl(t.fd, termios.TIOCSWINSZ, struct.pack("HHHH", 30, 100, 0, 0))
+            wait_for(t, "the status row again", lambda raw: b"\x1b7\x1b[1;24r\x1b8" in raw[mark:]
+                     and any("turn: Bob" in line for line in status_lines(raw[mark:])))
+
+    def test_a_spectators_keys_stay_at_home(self):
+        with Table(greet=lambda table, token: [
+                table.welcome(SEAT_TOKEN, role="spectator"), SCREEN, status()]) as (server, t):
+            server.next("hello")
+            wait_for(t, "the screen", lambda raw: SCREEN in game_bytes(raw))
+            t.send(b"b")
+            wait_for(t, "the notice", lambda raw: any(
+                "Spectators watch" in line for line in status_lines(raw)))
+            t.send(b"\x03")
+            kinds = []
+            while not kinds or kinds[-1] != "close":
+                kinds.append(server.events.get(timeout=10)[0])
+            self.assertNotIn("keys", kinds)
+            self.assertEqual(os.waitstatus_to_exitcode(t.finish()), 0)
+
 
 class CreatingATable(unittest.TestCase):
     def test_a_bare_address_creates_a_table_and_shows_its_links_before_and_after(self):
-        with Table(path="", args=("-c", "2", "--level", "hard", "--seed", "7")) as (server, t):
-            # The links name the server's public address; the client keeps to the one given.
-            public = "http://tables.example.org"
-            server.created = (201, {"table": TABLE, "host": f"{public}/t/{TABLE}#HOSTHOST",
-                                    "join": f"{public}/t/{TABLE}#{JOIN_TOKEN}",
-                                    "watch": f"{public}/t/{TABLE}#WATCHWATCH"})
+        # The links name the server's public address; the client keeps to the one given.
+        public = "http://tables.example.org"
+        created = (201, {"table": TABLE, "host": f"{public}/t/{TABLE}#HOSTHOST",
+                         "join": f"{public}/t/{TABLE}#{JOIN_TOKEN}",
+                         "watch": f"{public}/t/{TABLE}#WATCHWATCH"})
+        with Table(path="", args=("-c", "2", "--level", "hard", "--seed", "7"),
+                   created=created) as (server, t):
             _, (head, body) = server.next("post")
             self.assertTrue(head.startswith("POST /api/tables HTTP/1.1\r\n"), head)
             self.assertEqual(body, {"computers": 2, "level": "hard", "seed": 7})
             t.expect("Press any key")
             for link in (JOIN_TOKEN, "WATCHWATCH"):
                 self.assertIn(f"{public}/t/{TABLE}#{link}", t.out)
-            server.greet = lambda number, token: [t_welcome(server, token), SCREEN, status()]
             t.send(b" ")
             self.assertEqual(server.next("hello")[1], "HOSTHOST")
             wait_for(t, "the screen", lambda raw: SCREEN in game_bytes(raw))
@@ -198,17 +233,9 @@ class CreatingATable(unittest.TestCase):
             self.assertEqual(t.out.count(f"/t/{TABLE}#{JOIN_TOKEN}"), 2)
 
     def test_a_full_server_says_so(self):
-        with Table(path="/") as (server, t):
-            server.created = (503, {})
+        with Table(path="/", created=(503, {})) as (_, t):
             self.assertEqual(os.waitstatus_to_exitcode(t.finish()), 1)
             self.assertIn("as many tables as it may", t.out)
-
-
-def t_welcome(server, token):
-    base = server.url()
-    return {"type": "welcome", "table": TABLE, "role": "player", "seat": 0, "host": True,
-            "token": token, "join": f"{base}/t/{TABLE}#{JOIN_TOKEN}",
-            "watch": f"{base}/t/{TABLE}#WATCHWATCH", "link": f"{base}/t/{TABLE}#{token}"}
 
 
 class Signals(unittest.TestCase):
