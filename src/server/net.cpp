@@ -556,11 +556,6 @@ void Server::accept(tcp::acceptor& acceptor, bool metricsOnly) {
             }
             if (!error) {
                 if (connectionOpened()) {
-                    // A key's echo is a few bytes: sent at once, not held back until the
-                    // client acknowledges the screen before it (Nagle's algorithm against
-                    // delayed acknowledgements costs up to 40 ms a key).
-                    boost::system::error_code ignored;
-                    socket.set_option(tcp::no_delay(true), ignored);
                     std::make_shared<HttpSession>(*this, std::move(socket), metricsOnly)->run();
                 } else {
                     refused("too-many-connections", "-");

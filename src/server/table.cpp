@@ -274,18 +274,18 @@ bool Table::mayType(std::int32_t seat) const {
 
 void Table::writeToGame(std::string bytes) {
     if (terminal_ && toGame_.pending.size() + bytes.size() <= kMostPendingKeys) {
-        send(*terminal_, toGame_, std::move(bytes));
+        send(*terminal_, toGame_, bytes);
     }
 }
 
 void Table::writeControl(std::string line) {
     if (control_) {
-        send(*control_, toControl_, std::move(line));
+        send(*control_, toControl_, line);
     }
 }
 
 // One write at a time on a descriptor; what comes meanwhile goes out with the next one.
-void Table::send(asio::posix::stream_descriptor& to, Outbox& box, std::string bytes) {
+void Table::send(asio::posix::stream_descriptor& to, Outbox& box, std::string_view bytes) {
     box.pending.append(bytes);
     if (box.writing || box.pending.empty()) {
         return;

@@ -155,7 +155,7 @@ private:
         std::string pending;
         bool writing = false;
     };
-    void send(boost::asio::posix::stream_descriptor& to, Outbox& box, std::string bytes);
+    void send(boost::asio::posix::stream_descriptor& to, Outbox& box, std::string_view bytes);
     Outbox toGame_, toControl_;
     std::string controlIn_;
     std::array<char, 4096> outputBuffer_{}, controlBuffer_{};
