@@ -254,7 +254,7 @@ async def post_json(host, port, path, body, host_header):
 
 
 async def one_table(args, stats, k, stop_at):
-    url = urllib.parse.urlsplit(args.url)
+    url = urllib.parse.urlsplit(args.urls[k % len(args.urls)])
     status, payload = await post_json(url.hostname, url.port, "/api/tables", {"seed": k},
                                       url.netloc)
     if status != 201:
@@ -513,6 +513,9 @@ def main():
                         help="give the server a /metrics port and print its latency histogram")
     parser.add_argument("--through", choices=["nginx"],
                         help="start two servers (--name s1, s2) and an nginx in front of them")
+    parser.add_argument("--two-servers", action="store_true",
+                        help="start the two servers of --through, and spread tables over them "
+                             "directly: the same load without the proxy")
     parser.add_argument("--nginx", default=shutil.which("nginx") or "/usr/sbin/nginx")
     parser.add_argument("--url", help=argparse.SUPPRESS)
     args = parser.parse_args()
@@ -525,17 +528,19 @@ def main():
         os.chmod(folder, 0o755)  # nobody must reach its state folder inside
     processes, servers, metrics_ports = [], [], []
     try:
-        for name in (["s1", "s2"] if args.through else [None]):
+        args.urls = []
+        for name in (["s1", "s2"] if args.through or args.two_servers else [None]):
             mport = free_port() if args.metrics_listen else None
             process, port = start_server(args, folder, name, mport)
             processes.append(process)
             servers.append(process.pid)
             metrics_ports.append(mport)
-            args.url = f"http://127.0.0.1:{port}"
+            args.urls.append(f"http://127.0.0.1:{port}")
         if args.through:
             nginx, args.url = start_nginx(args, folder, [p.args[2].split(":")[1]
                                                          for p in processes])
             processes.append(nginx)
+            args.urls = [args.url]
         stats, elapsed, before, after, samples = asyncio.run(run(args, servers))
         lines = []
         for mport in metrics_ports:
