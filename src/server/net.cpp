@@ -369,13 +369,13 @@ private:
             return;
         }
         if (websocket::is_upgrade(request)) {
-            upgrade(std::move(request));
+            upgrade(request);
             return;
         }
         send(route(request));
     }
 
-    void upgrade(http::request<http::string_body> request) {
+    void upgrade(const http::request<http::string_body>& request) {
         const std::string table = tableOf(pathOf(request.target()), true);
         if (table.empty() || !originAllowed(request, server_.tables().config())) {
             refused(table.empty() ? "no-such-path" : "origin", address_);
