@@ -15,10 +15,10 @@
 #include "options.h"
 #include "records/records.h"
 #include "screens/flow.h"
-#include "table/table.h"
-#include "subcommands.h"
 #include "screens/hall_of_fame.h"
 #include "screens/resume.h"
+#include "subcommands.h"
+#include "table/table.h"
 
 namespace {
 

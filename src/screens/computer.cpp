@@ -123,7 +123,8 @@ void buildOnOffer(std::int32_t player) {
     game.clearOffers();
     // Only hard says what its build did: the other levels' accounts stay as they were.
     const bool tells = game.computerLevel() == static_cast<std::int32_t>(Level::hard);
-    buyAndAccount(player, col, row, plan.purchases, tells ? toldOf(story, game.cell(col, row)) : "");
+    buyAndAccount(player, col, row, plan.purchases,
+                  tells ? toldOf(story, game.cell(col, row)) : "");
 }
 
 bool spotsOnOffer(const Game& game) {

@@ -11,6 +11,7 @@
 #include <sys/prctl.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -46,12 +47,9 @@ std::vector<std::string> environmentFor(const GameLaunch& launch) {
 }
 
 std::vector<char*> pointers(std::vector<std::string>& texts) {
-    std::vector<char*> list;
-    list.reserve(texts.size() + 1);
-    for (std::string& text : texts) {
-        list.push_back(text.data());
-    }
-    list.push_back(nullptr);
+    std::vector<char*> list(texts.size() + 1, nullptr);  // ended by a null, as exec wants
+    std::transform(texts.begin(), texts.end(), list.begin(),
+                   [](std::string& text) { return text.data(); });
     return list;
 }
 

@@ -5,6 +5,7 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 #include <deque>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "server/log.h"
@@ -461,11 +462,12 @@ private:
         json lists = json::array();
         for (const FameList& list : server_.tables().gameRecord().hallOfFame()) {
             json best = json::array();
-            for (const FameEntry& entry : list.best) {
-                best.push_back({{"name", entry.name},
-                                {"net_worth", entry.netWorth},
-                                {"finished", entry.finishedAt}});
-            }
+            std::transform(list.best.begin(), list.best.end(), std::back_inserter(best),
+                           [](const FameEntry& entry) {
+                               return json{{"name", entry.name},
+                                           {"net_worth", entry.netWorth},
+                                           {"finished", entry.finishedAt}};
+                           });
             lists.push_back(
                 {{"players", list.players}, {"computers", list.computers}, {"best", best}});
         }
@@ -508,7 +510,7 @@ void listenOn(tcp::acceptor& acceptor, const tcp::endpoint& at) {
 }  // namespace
 
 Server::Server(asio::io_context& io, Tables& tables, const tcp::endpoint& at,
-               std::optional<tcp::endpoint> metricsAt, NetLimits limits)
+               std::optional<tcp::endpoint> metricsAt, const NetLimits& limits)
     : io_(io), tables_(tables), limits_(limits), acceptor_(io), metricsAcceptor_(io) {
     listenOn(acceptor_, at);
     accept(acceptor_, false);

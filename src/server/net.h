@@ -45,7 +45,7 @@ public:
     // Listens at `at` for everyone, and at `metricsAt` (if any) for the operator's /metrics.
     Server(boost::asio::io_context& io, Tables& tables, const boost::asio::ip::tcp::endpoint& at,
            std::optional<boost::asio::ip::tcp::endpoint> metricsAt = std::nullopt,
-           NetLimits limits = {});
+           const NetLimits& limits = {});
     // Stops accepting connections; those open stay.
     void stopAccepting();
     boost::asio::ip::tcp::endpoint endpoint() const { return acceptor_.local_endpoint(); }

@@ -272,13 +272,13 @@ bool Table::mayType(std::int32_t seat) const {
     return true;
 }
 
-void Table::writeToGame(std::string bytes) {
+void Table::writeToGame(std::string_view bytes) {
     if (terminal_ && toGame_.pending.size() + bytes.size() <= kMostPendingKeys) {
         send(*terminal_, toGame_, bytes);
     }
 }
 
-void Table::writeControl(std::string line) {
+void Table::writeControl(std::string_view line) {
     if (control_) {
         send(*control_, toControl_, line);
     }

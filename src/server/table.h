@@ -120,8 +120,8 @@ private:
     void answerCount();
     void onControl(const ControlMessage& message);
     void onAwait(const Await& await);
-    void writeToGame(std::string bytes);
-    void writeControl(std::string line);
+    void writeToGame(std::string_view bytes);
+    void writeControl(std::string_view line);
     void seatConnected(std::int32_t seat);
     void seatDisconnected(std::int32_t seat);
     void markAway(std::int32_t seat);

@@ -239,7 +239,7 @@ void Tables::recordResult(const Table& table, std::string_view line) {
     }
 }
 
-void Tables::finished(Table& table, bool keepFolder) {
+void Tables::finished(const Table& table, bool keepFolder) {
     persist();
     std::error_code error;
     if (!keepFolder) {

@@ -65,7 +65,7 @@ public:
     // A finished table leaves the list, and is forgotten an hour later (its links then open
     // nothing). Its folder goes too, unless `keepFolder` (a broken game's save, for a person
     // to look at).
-    void finished(Table& table, bool keepFolder = false);
+    void finished(const Table& table, bool keepFolder = false);
     // SIGTERM: every table saved and every viewer told; the games end.
     void shutDown(const std::string& reason);
 

@@ -157,8 +157,7 @@ TEST(Console, AWatchHearsOfEachReadBeforeItsPromptAndOfEachKeyWaitAfterIt) {
     console.print("[Press Any Key]");
     console.waitKey();  // ended by the watch: no keyboard is read
     EXPECT_EQ(watch.heard,
-              (std::vector<std::string>{"read after ", "read after name? ",
-                                        "read after name? ",
+              (std::vector<std::string>{"read after ", "read after name? ", "read after name? ",
                                         "key after name? number? [Press Any Key]"}));
 }
 
