@@ -56,6 +56,9 @@ std::string Metrics::render(const Tables& tables) const {
         << "kessandor_messages_total{direction=\"out\"} " << messagesOut << '\n';
     family(out, "kessandor_keys_dropped_total", "counter", "Keys typed out of turn.");
     out << "kessandor_keys_dropped_total " << keysDropped << '\n';
+    family(out, "kessandor_key_frames_over_limit_total", "counter",
+           "Key frames not typed because a connection sent them too fast or too large.");
+    out << "kessandor_key_frames_over_limit_total " << keysOverLimit << '\n';
     family(out, "kessandor_refusals_total", "counter", "Requests and messages refused, by why.");
     for (const auto& [why, count] : refusals) {
         out << "kessandor_refusals_total{why=\"" << why << "\"} " << count << '\n';

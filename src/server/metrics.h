@@ -18,6 +18,7 @@ struct Metrics {
     std::uint64_t gamesRestarted = 0;
     std::uint64_t messagesIn = 0, messagesOut = 0;               // WebSocket messages
     std::uint64_t keysDropped = 0;                               // typed out of turn
+    std::uint64_t keysOverLimit = 0;                             // frames over the key rate
     std::map<std::string, std::uint64_t, std::less<>> refusals;  // by reason
 
     // Keystroke to screen: from keys written into a game's terminal to its next output.

@@ -122,7 +122,7 @@ public:
           tableId_(std::move(tableId)),
           address_(std::move(address)),
           helloTimer_(ws_.get_executor()),
-          keys_(server.limits().keysPerSecond, server.limits().keysPerSecond) {}
+          keys_(server.limits().keysPerSecond, server.limits().keyBurst) {}
 
     ~WsSession() override {
         if (table_ != nullptr) {
@@ -239,13 +239,29 @@ private:
 
     void onKeys(const std::string& bytes) {
         if (bytes.size() > server_.limits().maxKeyFrame || !keys_.take()) {
-            if (++flooded_ > kMostFloodedFrames) {
-                refused("flood", address_, tableId_);
-                refuse("Too many keys at once.");
-            }
+            overLimit();
             return;
         }
+        overLimit_ = false;
         table_->keys(*this, bytes);
+    }
+
+    // Keys over the limit are not typed. The typist is told once per burst (a client that
+    // did not know would wait for an echo that never comes); a flood ends the connection.
+    void overLimit() {
+        ++metrics().keysOverLimit;
+        if (++flooded_ > kMostFloodedFrames) {
+            refused("flood", address_, tableId_);
+            refuse("Too many keys at once.");
+            return;
+        }
+        if (!overLimit_) {
+            overLimit_ = true;
+            refused("keys-over-limit", address_, tableId_);
+            sendMessage(
+                json{{"type", "notice"}, {"text", "Too many keys at once: some were not typed."}}
+                    .dump());
+        }
     }
 
     void refuse(const std::string& reason) {
@@ -312,6 +328,7 @@ private:
     RateLimit keys_;
     Table* table_ = nullptr;
     bool hello_ = false, closing_ = false, closeAfterWrites_ = false;
+    bool overLimit_ = false;  // the last key frame was over the limit
     std::int32_t flooded_ = 0;
     std::deque<std::pair<bool, std::string>> outbox_;
     std::size_t queuedBytes_ = 0;
@@ -558,6 +575,9 @@ void Server::accept(tcp::acceptor& acceptor, bool metricsOnly) {
             }
             if (!error) {
                 if (connectionOpened()) {
+                    // A key's echo must not wait for the acknowledgement of the screen before
+                    // it (Nagle's algorithm against delayed acknowledgements: up to 40 ms).
+                    socket.set_option(tcp::no_delay(true), error);
                     std::make_shared<HttpSession>(*this, std::move(socket), metricsOnly)->run();
                 } else {
                     refused("too-many-connections", "-");

@@ -33,7 +33,9 @@ struct NetLimits {
     std::size_t maxConnections = 10000;
     std::size_t maxMessage = 4096;  // bytes of one WebSocket message
     std::size_t maxKeyFrame = 256;  // bytes of keys in one frame
-    double keysPerSecond = 64;
+    // Faster than anyone types (key repeat is about 30 a second), slower than a flood.
+    double keysPerSecond = 100;
+    double keyBurst = 200;
     std::size_t maxBodyBytes = 1024;  // of an HTTP request
     std::chrono::seconds helloWithin{10};
     std::chrono::seconds httpTimeout{30};

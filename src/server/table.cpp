@@ -168,15 +168,18 @@ void Table::readOutput() {
         });
 }
 
+// Waits for the control descriptor without reading it: only drainControl reads, so a line the
+// game has told is never held in a read still pending when the output that follows is read.
 void Table::readControl() {
-    control_->async_read_some(asio::buffer(controlBuffer_),
-                              [this](const boost::system::error_code& error, std::size_t n) {
-                                  if (error) {
-                                      return;
-                                  }
-                                  onControlBytes(std::string_view(controlBuffer_.data(), n));
-                                  readControl();
-                              });
+    control_->async_wait(asio::posix::stream_descriptor::wait_read,
+                         [this](const boost::system::error_code& error) {
+                             if (error || !control_) {
+                                 return;
+                             }
+                             if (drainControl()) {
+                                 readControl();
+                             }
+                         });
 }
 
 // The people seated are the people playing: nobody types the number. It is typed once its
@@ -192,16 +195,20 @@ void Table::answerCount() {
     logEvent("game-set-up", {{"table", id()}, {"people", std::to_string(peopleSeated())}});
 }
 
-void Table::drainControl() {
+bool Table::drainControl() {
     boost::system::error_code error;
     std::array<char, 4096> bytes{};
     while (control_) {
         const std::size_t n = control_->read_some(asio::buffer(bytes), error);
+        if (error == asio::error::would_block || error == asio::error::try_again) {
+            return true;  // nothing more yet
+        }
         if (error || n == 0) {
-            return;  // would_block: nothing more yet (the pending async read sees the rest)
+            return false;  // the game has closed its end
         }
         onControlBytes(std::string_view(bytes.data(), n));
     }
+    return false;
 }
 
 void Table::onControlBytes(std::string_view bytes) {

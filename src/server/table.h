@@ -115,8 +115,9 @@ private:
     void readOutput();
     void readControl();
     void onControlBytes(std::string_view bytes);
-    // Hears at once whatever the game has already told, without waiting.
-    void drainControl();
+    // Hears at once whatever the game has already told, without waiting. False once the game
+    // has closed the descriptor.
+    bool drainControl();
     void answerCount();
     void onControl(const ControlMessage& message);
     void onAwait(const Await& await);
@@ -158,7 +159,7 @@ private:
     void send(boost::asio::posix::stream_descriptor& to, Outbox& box, std::string_view bytes);
     Outbox toGame_, toControl_;
     std::string controlIn_;
-    std::array<char, 4096> outputBuffer_{}, controlBuffer_{};
+    std::array<char, 4096> outputBuffer_{};
     std::vector<std::chrono::steady_clock::time_point> crashes_;
     boost::asio::steady_timer restartTimer_;
     bool result_ = false;    // the game reported its result

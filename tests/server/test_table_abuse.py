@@ -120,7 +120,13 @@ class AbuseIsRefused(unittest.TestCase):
         ws.send(json.dumps({"type": "hello", "token": self.table["watch"].split("#")[1]}).encode())
         for _ in range(2000):
             ws.send(b"q", text=False)
-        self.assertTrue(any(op == 8 for op, _ in ws.messages()))
+        messages = ws.messages()
+        self.assertTrue(any(op == 8 for op, _ in messages))
+        # Keys over the rate are not typed, and the typist hears so once, not once a frame.
+        notices = [json.loads(p)["text"] for op, p in messages
+                   if op == 1 and json.loads(p).get("type") == "notice"]
+        self.assertEqual(notices.count("Too many keys at once: some were not typed."), 1)
+        self.server.wait_for_log("why=keys-over-limit")
         self.server.wait_for_log("why=flood")
 
     def test_another_sites_page_may_not_open_a_table_or_make_one(self):
