@@ -144,8 +144,18 @@ public:
         });
     }
 
-    void sendScreen(std::string bytes) override { queue(true, std::move(bytes)); }
-    void sendMessage(std::string text) override { queue(false, std::move(text)); }
+    // Until the welcome, the table's bytes and status are not sent: the welcome's replay of
+    // the screen and its status hold them.
+    void sendScreen(std::string bytes) override {
+        if (welcomed_) {
+            queue(true, std::move(bytes));
+        }
+    }
+    void sendMessage(std::string text) override {
+        if (welcomed_) {
+            queue(false, std::move(text));
+        }
+    }
 
     void closeWith(std::string reason) override {
         table_ = nullptr;  // the table has let this viewer go
@@ -211,10 +221,22 @@ private:
         hello_ = true;
         helloTimer_.cancel();
         table_ = table;
-        welcome(*attached);
+        if (!attached->newSeat) {
+            welcome(*attached);
+            return;
+        }
+        // A new seat's token is handed out once the table list holds it, so that a restart
+        // after any crash still knows the seat.
+        server_.tables().whenWritten(
+            [self = shared_from_this(), attached = *attached](const std::string&) {
+                if (self->table_ != nullptr) {
+                    self->welcome(attached);
+                }
+            });
     }
 
     void welcome(const Attached& attached) {
+        welcomed_ = true;
         const TableRecord& record = table_->record();
         const Tables& tables = server_.tables();
         json message = {{"type", "welcome"},
@@ -238,6 +260,9 @@ private:
     }
 
     void onKeys(const std::string& bytes) {
+        if (!welcomed_) {
+            return;  // typed before the person could see the table
+        }
         if (bytes.size() > server_.limits().maxKeyFrame || !keys_.take()) {
             overLimit();
             return;
@@ -329,6 +354,7 @@ private:
     Table* table_ = nullptr;
     bool hello_ = false, closing_ = false, closeAfterWrites_ = false;
     bool overLimit_ = false;  // the last key frame was over the limit
+    bool welcomed_ = false;   // the welcome has been sent
     std::int32_t flooded_ = 0;
     std::deque<std::pair<bool, std::string>> outbox_;
     std::size_t queuedBytes_ = 0;
@@ -390,6 +416,10 @@ private:
             upgrade(request);
             return;
         }
+        if (request.method() == http::verb::post && pathOf(request.target()) == "/api/tables") {
+            createTable(request);
+            return;
+        }
         send(route(request));
     }
 
@@ -408,9 +438,6 @@ private:
 
     http::response<http::string_body> route(const http::request<http::string_body>& request) {
         const std::string_view path = pathOf(request.target());
-        if (request.method() == http::verb::post && path == "/api/tables") {
-            return createTable(request);
-        }
         if (request.method() != http::verb::get && request.method() != http::verb::head) {
             return answer(request, http::status::method_not_allowed, "Not allowed.\n");
         }
@@ -438,41 +465,63 @@ private:
         return answer(request, http::status::ok, std::string(found->body), found->contentType);
     }
 
-    http::response<http::string_body> createTable(const http::request<http::string_body>& request) {
+    // Answers once the new table is in the table list on disk: links handed out before that
+    // could open nothing after a crash.
+    void createTable(const http::request<http::string_body>& request) {
         if (!originAllowed(request, server_.tables().config())) {
             refused("origin", address_);
-            return answer(request, http::status::forbidden, errorBody("origin").dump(),
-                          "application/json");
+            send(answer(request, http::status::forbidden, errorBody("origin").dump(),
+                        "application/json"));
+            return;
         }
         if (!server_.mayCreateTable(address_)) {
             refused("tables-too-fast", address_);
-            return answer(request, http::status::too_many_requests,
-                          errorBody("Too many new tables; try again in a minute.").dump(),
-                          "application/json");
+            send(answer(request, http::status::too_many_requests,
+                        errorBody("Too many new tables; try again in a minute.").dump(),
+                        "application/json"));
+            return;
         }
         const std::optional<TableRequest> wanted = parseTableRequest(request.body());
         if (!wanted) {
             refused("bad-table-request", address_);
-            return answer(
-                request, http::status::bad_request,
-                errorBody("computers 0-4, level easy|normal|hard, seed 0-4294967295").dump(),
-                "application/json");
+            send(
+                answer(request, http::status::bad_request,
+                       errorBody("computers 0-4, level easy|normal|hard, seed 0-4294967295").dump(),
+                       "application/json"));
+            return;
         }
         std::string refusal;
         Table* table =
             server_.tables().create(wanted->computers, wanted->level, wanted->seed, refusal);
         if (table == nullptr) {
             refused("too-many-tables", address_);
-            return answer(request, http::status::service_unavailable, errorBody(refusal).dump(),
+            send(answer(request, http::status::service_unavailable, errorBody(refusal).dump(),
+                        "application/json"));
+            return;
+        }
+        server_.tables().whenWritten(
+            [self = shared_from_this(), request, id = table->id()](const std::string& problem) {
+                self->send(self->created(request, id, problem));
+            });
+    }
+
+    http::response<http::string_body> created(const http::request<http::string_body>& request,
+                                              const std::string& id, const std::string& problem) {
+        Tables& tables = server_.tables();
+        const Table* table = tables.find(id);
+        if (!problem.empty() || table == nullptr) {
+            tables.discard(id);
+            refused("table-list-not-written", address_);
+            return answer(request, http::status::service_unavailable,
+                          errorBody("The server cannot keep a new table just now.").dump(),
                           "application/json");
         }
         const TableRecord& r = table->record();
-        const Tables& tables = server_.tables();
-        const json created = {{"table", r.id},
-                              {"host", tables.link(r.id, r.seatTokens.front())},
-                              {"join", tables.link(r.id, r.joinToken)},
-                              {"watch", tables.link(r.id, r.watchToken)}};
-        return answer(request, http::status::created, created.dump(), "application/json");
+        const json links = {{"table", r.id},
+                            {"host", tables.link(r.id, r.seatTokens.front())},
+                            {"join", tables.link(r.id, r.joinToken)},
+                            {"watch", tables.link(r.id, r.watchToken)}};
+        return answer(request, http::status::created, links.dump(), "application/json");
     }
 
     std::string hallOfFameJson() const {

@@ -83,7 +83,7 @@ Table::~Table() {
 }
 
 std::filesystem::path Table::folder() const {
-    return tables_.config().state / "tables" / record_.id;
+    return tables_.folderOf(record_.id);
 }
 
 bool Table::hasSave() const {
@@ -244,7 +244,7 @@ void Table::onControl(const ControlMessage& message) {
             record_.started = true;
             state_ = State::playing;
         }
-        tables_.persist();
+        tables_.changed(*this);
     } else if (const auto* turn = std::get_if<TurnLine>(&message)) {
         day_ = turn->day;
     } else if (const auto* result = std::get_if<ResultLine>(&message)) {
@@ -329,8 +329,8 @@ std::optional<Attached> Table::attach(Viewer& viewer, const std::string& token,
         record_.seatTokens.push_back(newToken());
         record_.names.emplace_back();
         seats_.emplace_back();
-        attached = {Role::player, peopleSeated() - 1, record_.seatTokens.back()};
-        tables_.persist();
+        attached = {Role::player, peopleSeated() - 1, record_.seatTokens.back(), true};
+        tables_.changed(*this);
         logEvent("seat-taken", {{"table", id()}, {"seat", std::to_string(attached.seat)}});
     } else if (token == record_.joinToken || token == record_.watchToken) {
         // Too late or too many to play: the join link still lets them watch.

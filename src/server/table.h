@@ -57,7 +57,8 @@ enum class Role { player, spectator };
 struct Attached {
     Role role = Role::spectator;
     std::int32_t seat = -1;
-    std::string token;  // the viewer's own token from now on
+    std::string token;     // the viewer's own token from now on
+    bool newSeat = false;  // seated just now: `token` is new, and goes into the table list
 };
 
 class Table {

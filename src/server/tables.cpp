@@ -6,9 +6,6 @@
 #include <unistd.h>
 
 #include <boost/asio/steady_timer.hpp>
-#include <fstream>
-#include <nlohmann/json.hpp>
-#include <sstream>
 #include <stdexcept>
 
 #include "records/files.h"
@@ -17,7 +14,6 @@
 #include "server/tokens.h"
 
 namespace asio = boost::asio;
-using nlohmann::json;
 
 namespace server {
 
@@ -25,52 +21,6 @@ namespace {
 
 constexpr auto kForgetFinishedAfter = std::chrono::hours(1);
 constexpr std::size_t kTableIdCharacters = 10;  // 50 bits: names are not secrets, tokens are
-
-std::filesystem::path listPath(const ServerConfig& config) {
-    return config.state / "tables.json";
-}
-
-json toJson(const TableRecord& r) {
-    json table = {{"id", r.id},
-                  {"join", r.joinToken},
-                  {"watch", r.watchToken},
-                  {"seats", r.seatTokens},
-                  {"names", r.names},
-                  {"computers", r.computers},
-                  {"level", r.level},
-                  {"started", r.started}};
-    if (r.seed) {
-        table["seed"] = *r.seed;
-    }
-    return table;
-}
-
-// A table of the list, or nullopt when the entry is not one this server wrote.
-std::optional<TableRecord> fromJson(const json& t) {
-    try {
-        TableRecord r;
-        r.id = t.at("id").get<std::string>();
-        r.joinToken = t.at("join").get<std::string>();
-        r.watchToken = t.at("watch").get<std::string>();
-        r.seatTokens = t.at("seats").get<std::vector<std::string>>();
-        r.names = t.at("names").get<std::vector<std::string>>();
-        r.computers = t.at("computers").get<std::int32_t>();
-        r.level = t.at("level").get<std::int32_t>();
-        r.started = t.at("started").get<bool>();
-        if (t.contains("seed")) {
-            r.seed = t.at("seed").get<std::uint32_t>();
-        }
-        const bool sound = looksLikeTableId(r.id) && looksLikeToken(r.joinToken) &&
-                           looksLikeToken(r.watchToken) && !r.seatTokens.empty() &&
-                           r.computers >= 0 && r.computers <= 4 && r.level >= 0 && r.level <= 2 &&
-                           r.seatTokens.size() <= static_cast<std::size_t>(5 - r.computers) &&
-                           std::all_of(r.seatTokens.begin(), r.seatTokens.end(),
-                                       [](const std::string& s) { return looksLikeToken(s); });
-        return sound ? std::optional(r) : std::nullopt;
-    } catch (const json::exception&) {
-        return std::nullopt;
-    }
-}
 
 // One server per state folder: a second one would start every game twice.
 int lockStateFolder(const std::filesystem::path& state) {
@@ -101,6 +51,7 @@ Tables::Tables(asio::io_context& io, ServerConfig config)
     : io_(io),
       config_(std::move(config)),
       record_(prepareState(config_.state)),
+      list_(io, config_.state / "tables.json"),
       children_(io, SIGCHLD) {
     lockFd_ = lockStateFolder(config_.state);
     load();
@@ -115,24 +66,9 @@ Tables::~Tables() {
 }
 
 void Tables::load() {
-    std::ifstream in(listPath(config_));
-    if (!in) {
-        return;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    const json list = json::parse(text.str(), nullptr, false);
-    if (list.is_discarded() || !list.is_object() || !list.contains("tables") ||
-        !list["tables"].is_array()) {
-        throw std::runtime_error(listPath(config_).string() + " is damaged");
-    }
-    for (const json& entry : list["tables"]) {
-        if (std::optional<TableRecord> record = fromJson(entry)) {
-            const std::string id = record->id;
-            tables_.emplace(id, std::make_unique<Table>(*this, std::move(*record)));
-        } else {
-            logEvent("table-list-entry-refused", {{"reason", "damaged"}});
-        }
+    for (TableRecord& record : list_.load()) {
+        const std::string id = record.id;
+        tables_.emplace(id, std::make_unique<Table>(*this, std::move(record)));
     }
 }
 
@@ -143,19 +79,24 @@ void Tables::resumeAll() {
     logEvent("tables-resumed", {{"count", std::to_string(tables_.size())}});
 }
 
-void Tables::persist() {
-    json list = json::array();
-    for (const auto& [id, table] : tables_) {
-        if (!table->finished()) {
-            list.push_back(toJson(table->record()));
-        }
+void Tables::changed(const Table& table) {
+    if (table.finished()) {
+        list_.remove(table.id());
+    } else {
+        list_.put(table.record());
     }
-    const std::string text = json{{"version", 1}, {"tables", list}}.dump(1) + "\n";
-    const std::string path = listPath(config_).string();
-    const std::string problem = files::replace(path, text, true);
-    if (!problem.empty()) {
-        logEvent("table-list-not-written", {{"reason", problem}});
-    }
+}
+
+std::filesystem::path Tables::folderOf(const std::string& id) const {
+    return config_.state / "tables" / id;
+}
+
+void Tables::discard(const std::string& id) {
+    tables_.erase(id);  // kills and reaps its game
+    list_.remove(id);
+    std::error_code error;
+    std::filesystem::remove_all(folderOf(id), error);
+    logEvent("table-discarded", {{"table", id}});
 }
 
 Table* Tables::create(std::int32_t computers, std::int32_t level, std::optional<std::uint32_t> seed,
@@ -178,7 +119,7 @@ Table* Tables::create(std::int32_t computers, std::int32_t level, std::optional<
     const std::string id = record.id;
     Table& table =
         *tables_.emplace(id, std::make_unique<Table>(*this, std::move(record))).first->second;
-    persist();
+    changed(table);
     logEvent("table-created", {{"table", id}, {"computers", std::to_string(computers)}});
     table.start();
     return &table;
@@ -240,10 +181,10 @@ void Tables::recordResult(const Table& table, std::string_view line) {
 }
 
 void Tables::finished(const Table& table, bool keepFolder) {
-    persist();
+    changed(table);
     std::error_code error;
     if (!keepFolder) {
-        std::filesystem::remove_all(config_.state / "tables" / table.id(), error);
+        std::filesystem::remove_all(folderOf(table.id()), error);
     }
     auto timer = std::make_shared<asio::steady_timer>(io_, kForgetFinishedAfter);
     timer->async_wait([this, timer, id = table.id()](const boost::system::error_code& e) {
@@ -276,7 +217,7 @@ void Tables::reapChildren() {
 }
 
 void Tables::shutDown(const std::string& reason) {
-    persist();
+    list_.writeNow();
     for (auto& [id, table] : tables_) {
         table->shutDown(reason);
     }

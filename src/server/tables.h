@@ -1,7 +1,6 @@
 // Every table of this server: creating them, finding them by name, keeping their list on disk
-// (written whole and renamed into place at every change, so a kill at any moment leaves the
-// old list or the new one), bringing them back after a restart, reaping their game processes
-// and recording their finished games.
+// (see table_list.h), bringing them back after a restart, reaping their game processes and
+// recording their finished games.
 #pragma once
 
 #include <boost/asio/io_context.hpp>
@@ -16,6 +15,7 @@
 
 #include "server/game_record.h"
 #include "server/table.h"
+#include "server/table_list.h"
 
 namespace server {
 
@@ -48,7 +48,8 @@ public:
 
     // Starts the game of every table that was unfinished when the server last stopped.
     void resumeAll();
-    // A new table; nullptr with `refusal` set when the server holds as many as it may.
+    // A new table; nullptr with `refusal` set when the server holds as many as it may. Its
+    // links may be handed out once whenWritten reports it on disk.
     Table* create(std::int32_t computers, std::int32_t level, std::optional<std::uint32_t> seed,
                   std::string& refusal);
     Table* find(std::string_view id);
@@ -57,8 +58,15 @@ public:
     std::size_t runningGames() const;
 
     std::string link(const std::string& id, const std::string& token) const;
-    // Writes the table list; called by a table whenever what it keeps changed.
-    void persist();
+    // The folder of a table's game: its save, and its home.
+    std::filesystem::path folderOf(const std::string& id) const;
+    // Called by a table whenever what the table list keeps of it changed.
+    void changed(const Table& table);
+    // Calls `written` on the loop once every change to the table list so far is on disk, with
+    // what went wrong if it could not be written.
+    void whenWritten(TableList::Written written) { list_.whenWritten(std::move(written)); }
+    // A table whose links were never handed out goes, game and folder with it.
+    void discard(const std::string& id);
     // Adds a finished game to the record.
     void recordResult(const Table& table, std::string_view line);
     const GameRecord& gameRecord() const { return record_; }
@@ -77,6 +85,7 @@ private:
     boost::asio::io_context& io_;
     ServerConfig config_;
     GameRecord record_;
+    TableList list_;
     std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
     boost::asio::signal_set children_;
     int lockFd_ = -1;
