@@ -436,7 +436,8 @@ def report(args, stats, elapsed, before, after, samples, metrics_lines):
     print(f"elapsed {elapsed:.0f} s, think {args.think} s, keys {len(ms) / elapsed:.0f}/s")
     if before and after:
         print(f"CPU seconds: server {after['server_cpu'] - before['server_cpu']:.1f}, "
-              f"game processes {after['game_cpu'] - before['game_cpu']:.1f}")
+              f"game processes {after['game_cpu'] - before['game_cpu']:.1f}, "
+              f"this benchmark's own client {time.process_time():.1f}")
     if samples:
         held, m = max(samples, key=lambda s: s[0])
         print(f"resident at {held} tables: server {m['server_rss'] / 2**20:.1f} MiB, "

@@ -49,7 +49,7 @@ std::string columnText(sqlite3_stmt* s, int index) {
 
 }  // namespace
 
-GameRecord::GameRecord(const std::filesystem::path& path) {
+GameRecord::GameRecord(const std::filesystem::path& path, Durability durability) {
     if (sqlite3_open_v2(path.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
                         nullptr) != SQLITE_OK) {
@@ -59,7 +59,9 @@ GameRecord::GameRecord(const std::filesystem::path& path) {
     }
     sqlite3_busy_timeout(db_, 2000);
     // WAL: a reader never waits for the writer; FULL: a game added survives a power cut.
-    for (const char* sql : {"PRAGMA journal_mode = WAL;", "PRAGMA synchronous = FULL;", kSchema}) {
+    const char* synchronous =
+        durability == Durability::full ? "PRAGMA synchronous = FULL;" : "PRAGMA synchronous = OFF;";
+    for (const char* sql : {"PRAGMA journal_mode = WAL;", synchronous, kSchema}) {
         if (std::string problem = execute(sql); !problem.empty()) {
             sqlite3_close(db_);
             throw std::runtime_error(path.string() + ": " + problem);

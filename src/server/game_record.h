@@ -29,9 +29,14 @@ struct FameList {
 
 class GameRecord {
 public:
+    // `full`: a game added survives a power cut. `none`: it survives the program's end, not
+    // the machine's (for filling a record in bulk; the server never uses it).
+    enum class Durability { full, none };
+
     // Opens (creating when missing) the record at `path`. Throws std::runtime_error when it
     // cannot be opened or is not a record of this version.
-    explicit GameRecord(const std::filesystem::path& path);
+    explicit GameRecord(const std::filesystem::path& path,
+                        Durability durability = Durability::full);
     ~GameRecord();
     GameRecord(const GameRecord&) = delete;
     GameRecord& operator=(const GameRecord&) = delete;

@@ -72,16 +72,10 @@ std::optional<TableRecord> readTableListEntry(std::string_view text) {
     return entry.is_discarded() ? std::nullopt : fromJson(entry);
 }
 
-TableList::TableList(asio::io_context& io, std::filesystem::path path)
-    : io_(io), path_(std::move(path)), writer_([this] { writerLoop(); }) {}
+TableList::TableList(asio::io_context& io, DiskThread& disk, std::filesystem::path path)
+    : io_(io), disk_(disk), path_(std::move(path)) {}
 
 TableList::~TableList() {
-    {
-        const std::lock_guard lock(mutex_);
-        quit_ = true;
-    }
-    wake_.notify_one();
-    writer_.join();
     *alive_ = false;
 }
 
@@ -154,11 +148,12 @@ std::string TableList::text() const {
 void TableList::startWrite() {
     writing_ = true;
     handedTo_ = changes_;
-    {
-        const std::lock_guard lock(mutex_);
-        job_ = Job{text(), changes_};
-    }
-    wake_.notify_one();
+    disk_.run([path = path_.string(), text = text()] { return files::replace(path, text, true); },
+              [this, alive = alive_, change = changes_](const std::string& problem) {
+                  if (*alive) {
+                      onWritten(change, problem);
+                  }
+              });
 }
 
 void TableList::onWritten(std::uint64_t change, const std::string& problem) {
@@ -185,37 +180,10 @@ void TableList::onWritten(std::uint64_t change, const std::string& problem) {
 }
 
 void TableList::writeNow() {
-    {
-        std::unique_lock lock(mutex_);
-        idle_.wait(lock, [this] { return !busy_ && !job_; });
-    }
+    disk_.drain();
     handedTo_ = changes_;
     writing_ = true;
     onWritten(changes_, files::replace(path_.string(), text(), true));
-}
-
-// The writer's thread: one write at a time, each reported back to the loop.
-void TableList::writerLoop() {
-    std::unique_lock lock(mutex_);
-    while (true) {
-        wake_.wait(lock, [this] { return job_.has_value() || quit_; });
-        if (!job_) {
-            return;  // quitting, with nothing left to write
-        }
-        const Job job = std::move(*job_);
-        job_.reset();
-        busy_ = true;
-        lock.unlock();
-        std::string problem = files::replace(path_.string(), job.text, true);
-        asio::post(io_, [this, alive = alive_, change = job.change, problem = std::move(problem)] {
-            if (*alive) {
-                onWritten(change, problem);
-            }
-        });
-        lock.lock();
-        busy_ = false;
-        idle_.notify_all();
-    }
 }
 
 }  // namespace server

@@ -51,7 +51,9 @@ Tables::Tables(asio::io_context& io, ServerConfig config)
     : io_(io),
       config_(std::move(config)),
       record_(prepareState(config_.state)),
-      list_(io, config_.state / "tables.json"),
+      recordWriter_(config_.state / "record.sqlite"),
+      disk_(io),
+      list_(io, disk_, config_.state / "tables.json"),
       children_(io, SIGCHLD) {
     lockFd_ = lockStateFolder(config_.state);
     load();
@@ -170,14 +172,21 @@ std::string Tables::link(const std::string& id, const std::string& token) const 
 }
 
 void Tables::recordResult(const Table& table, std::string_view line) {
-    const std::optional<GameResult> result = readResult(line);
-    const std::string problem = result ? record_.add(table.id(), *result) : "unreadable result";
-    if (problem.empty()) {
-        ++metrics().gamesFinished;
-        logEvent("game-recorded", {{"table", table.id()}});
-    } else {
-        logEvent("game-not-recorded", {{"table", table.id()}, {"reason", problem}});
+    std::optional<GameResult> result = readResult(line);
+    if (!result) {
+        logEvent("game-not-recorded", {{"table", table.id()}, {"reason", "unreadable result"}});
+        return;
     }
+    disk_.run([record = &recordWriter_, id = table.id(),
+               game = std::move(*result)] { return record->add(id, game); },
+              [id = table.id()](const std::string& problem) {
+                  if (problem.empty()) {
+                      ++metrics().gamesFinished;
+                      logEvent("game-recorded", {{"table", id}});
+                  } else {
+                      logEvent("game-not-recorded", {{"table", id}, {"reason", problem}});
+                  }
+              });
 }
 
 void Tables::finished(const Table& table, bool keepFolder) {

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "server/disk_thread.h"
 #include "server/game_record.h"
 #include "server/table.h"
 #include "server/table_list.h"
@@ -67,7 +68,7 @@ public:
     void whenWritten(TableList::Written written) { list_.whenWritten(std::move(written)); }
     // A table whose links were never handed out goes, game and folder with it.
     void discard(const std::string& id);
-    // Adds a finished game to the record.
+    // Adds a finished game to the record (soon, on the disk thread).
     void recordResult(const Table& table, std::string_view line);
     const GameRecord& gameRecord() const { return record_; }
     // A finished table leaves the list, and is forgotten an hour later (its links then open
@@ -84,7 +85,9 @@ private:
 
     boost::asio::io_context& io_;
     ServerConfig config_;
-    GameRecord record_;
+    GameRecord record_;        // read on the loop (the hall of fame)
+    GameRecord recordWriter_;  // a connection of its own, used on the disk thread alone
+    DiskThread disk_;          // after what its jobs use: it finishes them before they go
     TableList list_;
     std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
     boost::asio::signal_set children_;

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "server/disk_thread.h"
 #include "server/table.h"
 #include "server/table_list.h"
 #include "server/tokens.h"
@@ -62,13 +64,14 @@ protected:
 
     // What a server starting afresh on the folder finds.
     std::vector<TableRecord> restart() {
-        TableList again(io_, path());
+        TableList again(io_, disk_, path());
         return again.load();
     }
 
     void writeFile(const std::string& text) const { std::ofstream(path()) << text; }
 
     asio::io_context io_;
+    DiskThread disk_{io_};
     std::filesystem::path folder_;
 };
 
@@ -80,7 +83,7 @@ TEST_F(TableListTest, ARestartFindsEveryTableAsItWasLastChanged) {
     bob.seed = 4294967295U;
     bob.level = 2;
     {
-        TableList list(io_, path());
+        TableList list(io_, disk_, path());
         EXPECT_TRUE(list.load().empty());  // no file yet: no tables
         list.put(ann);
         list.put(bob);
@@ -98,7 +101,7 @@ TEST_F(TableListTest, ARestartFindsEveryTableAsItWasLastChanged) {
 
 TEST_F(TableListTest, AFinishedTableIsGoneAfterARestart) {
     {
-        TableList list(io_, path());
+        TableList list(io_, disk_, path());
         list.put(tableNamed("aaaaaaaaaa"));
         list.put(tableNamed("bbbbbbbbbb"));
         ASSERT_EQ(waitForWrite(list), "");
@@ -112,7 +115,7 @@ TEST_F(TableListTest, AFinishedTableIsGoneAfterARestart) {
 }
 
 TEST_F(TableListTest, ABurstOfChangesIsWrittenInAFewWritesAndEveryoneWaitingHearsOnce) {
-    TableList list(io_, path());
+    TableList list(io_, disk_, path());
     std::vector<int> heard(200, 0);
     for (int i = 0; i < 200; ++i) {
         list.put(tableNamed(std::string(10, static_cast<char>('a' + i % 26))));
@@ -130,7 +133,7 @@ TEST_F(TableListTest, ABurstOfChangesIsWrittenInAFewWritesAndEveryoneWaitingHear
 
 TEST_F(TableListTest, WriteNowLeavesNothingUnwrittenWithoutTheLoop) {
     {
-        TableList list(io_, path());
+        TableList list(io_, disk_, path());
         for (char c = 'a'; c <= 'j'; ++c) {
             list.put(tableNamed(std::string(10, c)));
         }
@@ -140,7 +143,7 @@ TEST_F(TableListTest, WriteNowLeavesNothingUnwrittenWithoutTheLoop) {
 }
 
 TEST_F(TableListTest, AListThatCannotBeWrittenIsReported) {
-    TableList list(io_, folder_ / "no-such-folder" / "tables.json");
+    TableList list(io_, disk_, folder_ / "no-such-folder" / "tables.json");
     list.put(tableNamed("aaaaaaaaaa"));
     EXPECT_NE(waitForWrite(list), "");
 }
@@ -202,4 +205,52 @@ TEST(Answers, NoKeyThatSignalsFreezesOrEndsTheGameIsTyped) {
     EXPECT_EQ(answerIn(never + "s" + never + "\r", false), "s\r");
     EXPECT_EQ(answerIn(never, true), "");
     EXPECT_EQ(answerIn("\x15", true), "\x15");  // Ctrl-U is a key like any other
+}
+
+TEST(DiskThreadJobs, RunInTheOrderGivenAndReportOnTheLoop) {
+    asio::io_context io;
+    std::vector<int> ran, reported;
+    const std::thread::id loop = std::this_thread::get_id();
+    {
+        DiskThread disk(io);
+        for (int i = 0; i < 50; ++i) {
+            disk.run(
+                [&ran, i, loop] {
+                    EXPECT_NE(std::this_thread::get_id(), loop);
+                    ran.push_back(i);  // the loop waits in drain meanwhile
+                    return i % 2 == 0 ? std::string() : "odd";
+                },
+                [&reported, i, loop](const std::string& problem) {
+                    EXPECT_EQ(std::this_thread::get_id(), loop);
+                    EXPECT_EQ(problem.empty(), i % 2 == 0);
+                    reported.push_back(i);
+                });
+        }
+        disk.drain();
+        EXPECT_EQ(ran.size(), 50U);
+        io.run();  // every report is on the loop's queue by now
+        EXPECT_EQ(reported.size(), 50U);
+        EXPECT_TRUE(std::is_sorted(ran.begin(), ran.end()));
+        EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+    }
+}
+
+TEST(DiskThreadJobs, EveryJobGivenRunsBeforeTheThreadEndsButNoLateReport) {
+    asio::io_context io;
+    int ran = 0;
+    bool reported = false;
+    {
+        DiskThread disk(io);
+        for (int i = 0; i < 20; ++i) {
+            disk.run(
+                [&ran] {
+                    ++ran;
+                    return std::string();
+                },
+                [&reported](const std::string&) { reported = true; });
+        }
+    }  // the server stops: the jobs are done, the reports are no one's any more
+    EXPECT_EQ(ran, 20);
+    io.run();
+    EXPECT_FALSE(reported);
 }
