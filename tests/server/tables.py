@@ -181,7 +181,20 @@ class Terminal:
             if time.monotonic() > end:
                 raise AssertionError("the program did not end")
             self.read_some(0.05)
+        self._read_rest()
         return self.status
+
+    def _read_rest(self):
+        """What an ended program wrote last and nobody has read yet: it stays in the terminal
+        until read (then the terminal reports its end)."""
+        while select.select([self.fd], [], [], 0)[0]:
+            try:
+                data = os.read(self.fd, 65536)
+            except OSError:
+                return
+            if not data:
+                return
+            self.output += data
 
     def close(self):
         if self.reap() is None:
