@@ -499,9 +499,11 @@ private:
                         "application/json"));
             return;
         }
+        // Held by pointer: the answer needs the request's version and keep-alive.
+        auto held = std::make_shared<http::request<http::string_body>>(request);
         server_.tables().whenWritten(
-            [self = shared_from_this(), request, id = table->id()](const std::string& problem) {
-                self->send(self->created(request, id, problem));
+            [self = shared_from_this(), held, id = table->id()](const std::string& problem) {
+                self->send(self->created(*held, id, problem));
             });
     }
 

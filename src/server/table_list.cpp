@@ -82,14 +82,14 @@ TableList::~TableList() {
 std::vector<TableRecord> TableList::load() {
     files::removeTemporaries(path_.string());  // from a server killed while it wrote
     std::string problem;
-    const std::optional<std::string> text = files::read(path_.string(), kMostListBytes, problem);
+    const std::optional<std::string> file = files::read(path_.string(), kMostListBytes, problem);
     if (!problem.empty()) {
         throw std::runtime_error(path_.string() + ": " + problem);
     }
-    if (!text) {
+    if (!file) {
         return {};
     }
-    const json list = json::parse(*text, nullptr, false);
+    const json list = json::parse(*file, nullptr, false);
     if (list.is_discarded() || !list.is_object() || !list.contains("tables") ||
         !list["tables"].is_array()) {
         throw std::runtime_error(path_.string() + " is damaged");

@@ -22,7 +22,7 @@ namespace server {
 // One table of the list as the file holds it, and back; nullopt for an entry this server did
 // not write (damaged, or edited by hand into something unsound).
 std::string tableListEntry(const TableRecord& record);
-std::optional<TableRecord> readTableListEntry(std::string_view json);
+std::optional<TableRecord> readTableListEntry(std::string_view text);
 
 class TableList {
 public:
