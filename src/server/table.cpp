@@ -400,6 +400,8 @@ void Table::keys(Viewer& viewer, std::string_view bytes) {
         return;
     }
     if (mayType(found->second.seat)) {
+        // Whoever typed in turn is told at once the next time they type out of turn.
+        found->second.lastNotice = {};
         const std::string answer = answerIn(bytes, awaiting_->key);
         answered_ =
             awaiting_->key ? !answer.empty() : answer.ends_with('\r') || answer.ends_with('\n');

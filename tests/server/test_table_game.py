@@ -3,10 +3,11 @@ byte for byte what the same game shows at one terminal, keys typed out of turn c
 nothing, a spectator sees every screen, and the finished game joins the server's record."""
 import json
 import re
+import time
 import unittest
 import urllib.request
 
-from tables import (CLEAR, STANDINGS, TITLE_MENU, Robot, Server, join, local_game)
+from tables import (CLEAR, DEADLINE, STANDINGS, TITLE_MENU, Robot, Server, join, local_game)
 
 SEED = "3"
 NAMES = ["Ann", "Bob"]
@@ -73,7 +74,16 @@ class TwoFriendsAtOneTable(unittest.TestCase):
         def out_of_turn():
             # Bob tries to quit during Ann's turn, and answers her prompt: nothing happens.
             other = guest if robot.whose == "Ann" else host
+            told = len(other.statuses())
             other.type(b"q\ry\rd\r")
+            # The turn moves on only once the server has refused them and said so: keys that
+            # reached it after the turn had passed to Bob would be his answers.
+            notice = f"It is {robot.whose}'s turn."
+            end = time.monotonic() + DEADLINE
+            while not any(notice in status for status in other.statuses()[told:]):
+                if time.monotonic() > end:
+                    raise AssertionError(f"no notice {notice!r}: {other.statuses()[told:]}")
+                other.read_some(0.05)
 
         def spectator_arrives():
             watcher = join(watch_link)
