@@ -39,7 +39,8 @@ bool RateLimit::take(std::chrono::steady_clock::time_point now) {
 namespace {
 
 constexpr std::size_t kMostQueuedBytes = 1 << 20;  // a client this far behind is dropped
-constexpr std::int32_t kMostFloodedFrames = 256;   // key frames over the limit, then closed
+constexpr auto kOverLimitNoticeEvery = std::chrono::seconds(1);
+constexpr std::int32_t kMostFloodedFrames = 256;  // key frames over the limit, then closed
 
 std::string remoteAddress(const beast::tcp_stream& stream) {
     boost::system::error_code error;
@@ -267,12 +268,11 @@ private:
             overLimit();
             return;
         }
-        overLimit_ = false;
         table_->keys(*this, bytes);
     }
 
-    // Keys over the limit are not typed. The typist is told once per burst (a client that
-    // did not know would wait for an echo that never comes); a flood ends the connection.
+    // Keys over the limit are not typed. The typist is told, at most once a second (a client
+    // that did not know would wait for an echo that never comes); a flood ends the connection.
     void overLimit() {
         ++metrics().keysOverLimit;
         if (++flooded_ > kMostFloodedFrames) {
@@ -280,8 +280,9 @@ private:
             refuse("Too many keys at once.");
             return;
         }
-        if (!overLimit_) {
-            overLimit_ = true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastOverLimit_ >= kOverLimitNoticeEvery) {
+            lastOverLimit_ = now;
             refused("keys-over-limit", address_, tableId_);
             sendMessage(
                 json{{"type", "notice"}, {"text", "Too many keys at once: some were not typed."}}
@@ -353,8 +354,8 @@ private:
     RateLimit keys_;
     Table* table_ = nullptr;
     bool hello_ = false, closing_ = false, closeAfterWrites_ = false;
-    bool overLimit_ = false;  // the last key frame was over the limit
-    bool welcomed_ = false;   // the welcome has been sent
+    std::chrono::steady_clock::time_point lastOverLimit_{};  // when the typist was last told
+    bool welcomed_ = false;                                  // the welcome has been sent
     std::int32_t flooded_ = 0;
     std::deque<std::pair<bool, std::string>> outbox_;
     std::size_t queuedBytes_ = 0;

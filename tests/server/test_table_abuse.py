@@ -6,6 +6,7 @@ import json
 import os
 import socket
 import struct
+import time
 import unittest
 import urllib.error
 import urllib.request
@@ -118,14 +119,18 @@ class AbuseIsRefused(unittest.TestCase):
         self.server.wait_for_log("why=message-too-big")
         ws = self.ws()
         ws.send(json.dumps({"type": "hello", "token": self.table["watch"].split("#")[1]}).encode())
+        flooding = time.monotonic()
         for _ in range(2000):
             ws.send(b"q", text=False)
         messages = ws.messages()
+        seconds = time.monotonic() - flooding
         self.assertTrue(any(op == 8 for op, _ in messages))
-        # Keys over the rate are not typed, and the typist hears so once, not once a frame.
+        # Keys over the rate are not typed, and the typist hears so at most once a second,
+        # not once a frame (some 256 frames over the limit before the connection ends).
         notices = [json.loads(p)["text"] for op, p in messages
                    if op == 1 and json.loads(p).get("type") == "notice"]
-        self.assertEqual(notices.count("Too many keys at once: some were not typed."), 1)
+        told = notices.count("Too many keys at once: some were not typed.")
+        self.assertTrue(1 <= told <= 1 + int(seconds), (told, seconds))
         self.server.wait_for_log("why=keys-over-limit")
         self.server.wait_for_log("why=flood")
 
