@@ -28,6 +28,14 @@ void family(std::ostringstream& out, const char* name, const char* type, const c
     out << "# HELP " << name << ' ' << help << "\n# TYPE " << name << ' ' << type << '\n';
 }
 
+// A family of one number.
+template <typename Number>
+void single(std::ostringstream& out, const char* name, const char* type, const char* help,
+            Number value) {
+    family(out, name, type, help);
+    out << name << ' ' << value << '\n';
+}
+
 }  // namespace
 
 std::string Metrics::render(const Tables& tables) const {
@@ -42,23 +50,20 @@ std::string Metrics::render(const Tables& tables) const {
     out << "kessandor_seats{state=\"connected\"} " << counts.seatsConnected << '\n'
         << "kessandor_seats{state=\"disconnected\"} " << counts.seatsDisconnected << '\n'
         << "kessandor_seats{state=\"computer_playing\"} " << counts.seatsAway << '\n';
-    family(out, "kessandor_spectators", "gauge", "Spectators connected.");
-    out << "kessandor_spectators " << counts.spectators << '\n';
-    family(out, "kessandor_connections", "gauge", "Open HTTP and WebSocket connections.");
-    out << "kessandor_connections " << connections << '\n';
-    family(out, "kessandor_games_finished_total", "counter", "Games played to their end.");
-    out << "kessandor_games_finished_total " << gamesFinished << '\n';
-    family(out, "kessandor_games_restarted_total", "counter",
-           "Game processes restarted from their save after they died.");
-    out << "kessandor_games_restarted_total " << gamesRestarted << '\n';
+    single(out, "kessandor_spectators", "gauge", "Spectators connected.", counts.spectators);
+    single(out, "kessandor_connections", "gauge", "Open HTTP and WebSocket connections.",
+           connections);
+    single(out, "kessandor_games_finished_total", "counter", "Games played to their end.",
+           gamesFinished);
+    single(out, "kessandor_games_restarted_total", "counter",
+           "Game processes restarted from their save after they died.", gamesRestarted);
     family(out, "kessandor_messages_total", "counter", "WebSocket messages, by direction.");
     out << "kessandor_messages_total{direction=\"in\"} " << messagesIn << '\n'
         << "kessandor_messages_total{direction=\"out\"} " << messagesOut << '\n';
-    family(out, "kessandor_keys_dropped_total", "counter", "Keys typed out of turn.");
-    out << "kessandor_keys_dropped_total " << keysDropped << '\n';
-    family(out, "kessandor_key_frames_over_limit_total", "counter",
-           "Key frames not typed because a connection sent them too fast or too large.");
-    out << "kessandor_key_frames_over_limit_total " << keysOverLimit << '\n';
+    single(out, "kessandor_keys_dropped_total", "counter", "Keys typed out of turn.", keysDropped);
+    single(out, "kessandor_key_frames_over_limit_total", "counter",
+           "Key frames not typed because a connection sent them too fast or too large.",
+           keysOverLimit);
     family(out, "kessandor_refusals_total", "counter", "Requests and messages refused, by why.");
     for (const auto& [why, count] : refusals) {
         out << "kessandor_refusals_total{why=\"" << why << "\"} " << count << '\n';
