@@ -470,34 +470,26 @@ private:
     // could open nothing after a crash.
     void createTable(const http::request<http::string_body>& request) {
         if (!originAllowed(request, server_.tables().config())) {
-            refused("origin", address_);
-            send(answer(request, http::status::forbidden, errorBody("origin").dump(),
-                        "application/json"));
+            send(refusedTable(request, "origin", http::status::forbidden, "origin"));
             return;
         }
         if (!server_.mayCreateTable(address_)) {
-            refused("tables-too-fast", address_);
-            send(answer(request, http::status::too_many_requests,
-                        errorBody("Too many new tables; try again in a minute.").dump(),
-                        "application/json"));
+            send(refusedTable(request, "tables-too-fast", http::status::too_many_requests,
+                              "Too many new tables; try again in a minute."));
             return;
         }
         const std::optional<TableRequest> wanted = parseTableRequest(request.body());
         if (!wanted) {
-            refused("bad-table-request", address_);
-            send(
-                answer(request, http::status::bad_request,
-                       errorBody("computers 0-4, level easy|normal|hard, seed 0-4294967295").dump(),
-                       "application/json"));
+            send(refusedTable(request, "bad-table-request", http::status::bad_request,
+                              "computers 0-4, level easy|normal|hard, seed 0-4294967295"));
             return;
         }
         std::string refusal;
         Table* table =
             server_.tables().create(wanted->computers, wanted->level, wanted->seed, refusal);
         if (table == nullptr) {
-            refused("too-many-tables", address_);
-            send(answer(request, http::status::service_unavailable, errorBody(refusal).dump(),
-                        "application/json"));
+            send(refusedTable(request, "too-many-tables", http::status::service_unavailable,
+                              refusal));
             return;
         }
         // Held by pointer: the answer needs the request's version and keep-alive.
@@ -508,16 +500,23 @@ private:
             });
     }
 
+    // A refused request for a new table: logged and counted as `why`, `text` for the person.
+    http::response<http::string_body> refusedTable(const http::request<http::string_body>& request,
+                                                   std::string_view why, http::status status,
+                                                   std::string_view text) {
+        refused(why, address_);
+        return answer(request, status, errorBody(text).dump(), "application/json");
+    }
+
     http::response<http::string_body> created(const http::request<http::string_body>& request,
                                               const std::string& id, const std::string& problem) {
         Tables& tables = server_.tables();
         const Table* table = tables.find(id);
         if (!problem.empty() || table == nullptr) {
             tables.discard(id);
-            refused("table-list-not-written", address_);
-            return answer(request, http::status::service_unavailable,
-                          errorBody("The server cannot keep a new table just now.").dump(),
-                          "application/json");
+            return refusedTable(request, "table-list-not-written",
+                                http::status::service_unavailable,
+                                "The server cannot keep a new table just now.");
         }
         const TableRecord& r = table->record();
         const json links = {{"table", r.id},
